@@ -1,0 +1,6 @@
+#include "programKind.h"
+
+static ProgramKind gProgram = ProgramKind::Engine;
+
+ProgramKind CurrentProgram() { return gProgram; }
+void SetCurrentProgram(ProgramKind kind) { gProgram = kind; }
