@@ -1,0 +1,323 @@
+// datablock: byte buffer storage, growth, string and file assignment, the cursor
+// reader and the float-array block.
+#include "datablock.h"
+#include "strfuncs.h"
+
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+DataBlock::DataBlock(const char* s) : ptr(nullptr), len(0), dim(0), eof(false) {
+    if (s) Assign(s);
+}
+
+DataBlock::~DataBlock() {
+    Delete();
+}
+
+void DataBlock::Append(unsigned char* src, int n) {
+    // A negative count would shrink the data or copy a negative size: do nothing.
+    if (n <= 0) return;
+    // The source may lie in our own storage (a block appended to itself): remember
+    // where, since growing frees the old storage.
+    long long srcOffset = -1;
+    if (src && ptr && src >= ptr && src < ptr + dim) srcOffset = src - ptr;
+    long long need = (long long)len + n;
+    if (need > dim) {
+        long long d = dim < 32 ? 32 : dim;
+        while (d < need)
+            d *= 2;
+        if (d > INT_MAX) d = need;
+        ResizeDim((int)d);
+        if (srcOffset >= 0) src = ptr + srcOffset;
+    }
+    if (src) memmove(ptr + len, src, n);
+    len += n;
+}
+
+void DataBlock::Append(const char* s, int n) {
+    if (n == -1) n = s ? strlength(s) : 0;
+    Append((unsigned char*)s, n);
+}
+
+void DataBlock::Append(DataBlock* other) {
+    Append(other->Ptr(), other->Size());
+}
+
+void DataBlock::Append(char c) {
+    Append((unsigned char*)&c, 1);
+}
+
+void DataBlock::AppendNull() {
+    Append('\0');
+}
+
+void DataBlock::ResizeDim(int n) {
+    if (n < 0) n = 0;
+    unsigned char* fresh = new unsigned char[n];
+    if (ptr) {
+        int keep = len < n ? len : n;
+        if (keep > 0) memcpy(fresh, ptr, keep);
+        delete[] ptr;
+    }
+    ptr = fresh;
+    dim = n;
+    // Callers never shrink below len; if one does, len must not claim bytes we lack.
+    if (len > dim) len = dim;
+}
+
+void DataBlock::Resize(int n) {
+    if (n < 0) n = 0;
+    if (dim < n) ResizeDim(n);
+    len = n;
+}
+
+void DataBlock::RemoveEndNulls() {
+    while (len > 0 && ptr[len - 1] == 0)
+        len--;
+}
+
+void DataBlock::ZeroData() {
+    if (len > 0) memset(ptr, 0, len);
+}
+
+void DataBlock::Delete() {
+    delete[] ptr;
+    ptr = nullptr;
+    len = 0;
+    dim = 0;
+}
+
+void DataBlock::SetDataBuf(const char* s) {
+    Delete();
+    int n = s ? strlength(s) : 0;
+    ptr = new unsigned char[n];
+    if (n > 0) memcpy(ptr, s, n);
+    len = dim = n;
+}
+
+void DataBlock::Assign(const char* s) {
+    SetDataBuf(s);
+}
+
+void DataBlock::SetString(const char* s) {
+    SetDataBuf(s);
+    AppendNull();
+}
+
+void DataBlock::AssignFromDirectory(const char* path) {
+    int last = -1;
+    for (int i = 0; path && path[i]; i++)
+        if (path[i] == '\\' || path[i] == '/') last = i;
+    if (last >= 0) Append(path, last + 1);
+    AppendNull();
+}
+
+void DataBlock::AssignFromFileFormat(const char* path) {
+    Delete();
+    // A path without any '.' leaves the block empty, so it matches no extension.
+    int dot = -1;
+    for (int i = 0; path && path[i]; i++)
+        if (path[i] == '.') dot = i;
+    if (dot < 0) return;
+    for (int i = dot + 1; path[i]; i++)
+        Append(path[i]);
+}
+
+char* DataBlock::CStr() {
+    if (len > 0 && ptr[len - 1] == 0) return (char*)ptr;
+    if (len + 1 > dim) {
+        // An empty block still needs one byte for the terminator.
+        ResizeDim(len > 0 ? 2 * len : 1);
+    }
+    ptr[len] = 0;
+    return (char*)ptr;
+}
+
+bool DataBlock::IsEqual(const char* s) {
+    return strequal(CStr(), s, true);
+}
+
+bool DataBlock::ReadFile(const char* name) {
+    FILE* f = fopen(name, "rb");
+    if (!f) return false;
+    long size = -1;
+    if (fseek(f, 0, SEEK_END) == 0) size = ftell(f);
+    // A directory or an unseekable stream has no usable size: treat as unopenable.
+    if (size < 0 || size > INT_MAX || fseek(f, 0, SEEK_SET) != 0) {
+        fclose(f);
+        return false;
+    }
+    Delete();
+    ptr = new unsigned char[size];
+    dim = (int)size;
+    size_t got = size > 0 ? fread(ptr, 1, size, f) : 0;
+    // A file that shrank while we read it: only what arrived is data.
+    len = (int)got;
+    fclose(f);
+    return true;
+}
+
+void DataBlock::WriteFile(const char* name) {
+    FILE* f = fopen(name, "wb");
+    if (!f) return;
+    int n = len;
+    // One trailing terminator is left out; an empty block gives an empty file.
+    if (n > 0 && ptr[n - 1] == 0) n--;
+    if (n > 0) fwrite(ptr, 1, n, f);
+    fclose(f);
+}
+
+static inline bool IsLineEnd(unsigned char c) {
+    return c == '\n' || c == '\r';
+}
+static inline bool IsWordSep(unsigned char c) {
+    return c == ' ' || c == '\n' || c == '\r';
+}
+
+bool DataBlock::GetData(int* cursor, const char* format, ...) {
+    bool result = false;
+    va_list args;
+    va_start(args, format);
+    int pos = *cursor;
+    for (const char* f = format; *f; f++) {
+        switch (*f) {
+        case 'f':
+        case 'i': {
+            void* dst = va_arg(args, void*);
+            // A field that would reach outside the data leaves its argument as it was.
+            if (pos >= 0 && (long long)pos + 4 <= len) memcpy(dst, ptr + pos, 4);
+            pos += 4;
+            break;
+        }
+        case 'c': {
+            char* dst = va_arg(args, char*);
+            if (pos >= 0 && pos < len) *dst = (char)ptr[pos];
+            pos += 1;
+            break;
+        }
+        case 'w': {
+            char* word = va_arg(args, char*);
+            int n = 0;
+            // Bytes before the start (a negative cursor) are not data either.
+            while (pos >= 0 && pos < len && IsWordSep(ptr[pos]))
+                pos++;
+            while (pos >= 0 && pos < len && !IsWordSep(ptr[pos]) && n < 31)
+                word[n++] = (char)ptr[pos++];
+            while (pos >= 0 && pos < len && IsLineEnd(ptr[pos])) {
+                pos++;
+                result = true;
+            }
+            if (pos >= len) eof = true;
+            word[n] = 0;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    va_end(args);
+    *cursor = pos;
+    return result;
+}
+
+void DataBlock::SkipData(int* cursor, const char* format, int count) {
+    int rec = 0;
+    for (const char* f = format; *f; f++) {
+        if (*f == 'f' || *f == 'i')
+            rec += 4;
+        else if (*f == 'c')
+            rec += 1;
+    }
+    *cursor += rec * count;
+}
+
+void DataBlock::SetData(int* cursor, const char* format, ...) {}
+
+void DataBlock::AppendData(const char* format, ...) {
+    int size = 0;
+    for (const char* f = format; *f; f++) {
+        if (*f == 'f' || *f == 'i')
+            size += 4;
+        else if (*f == 'c')
+            size += 1;
+    }
+    if (size == 0) return;
+    unsigned char* rec = new unsigned char[size];
+    int at = 0;
+    va_list args;
+    va_start(args, format);
+    for (const char* f = format; *f; f++) {
+        if (*f == 'f') {
+            float v = (float)va_arg(args, double);
+            memcpy(rec + at, &v, 4);
+            at += 4;
+        } else if (*f == 'i') {
+            int v = va_arg(args, int);
+            memcpy(rec + at, &v, 4);
+            at += 4;
+        } else if (*f == 'c') {
+            rec[at++] = (unsigned char)va_arg(args, int);
+        }
+    }
+    va_end(args);
+    Append(rec, size);
+    delete[] rec;
+}
+
+void DataBlock::SkipToNextLine(int* cursor) {
+    int pos = *cursor;
+    while (pos >= 0 && pos < len && !IsLineEnd(ptr[pos]))
+        pos++;
+    while (pos >= 0 && pos < len && IsLineEnd(ptr[pos]))
+        pos++;
+    *cursor = pos;
+}
+
+void DataBlock::ToBeginningOfLine(int* cursor) {
+    int pos = *cursor;
+    if (pos <= 0) return;
+    // Bytes past the end are no line ends: walking back over them lands at len first.
+    if (pos > len) pos = len;
+    while (pos > 0 && !IsLineEnd(ptr[pos - 1]))
+        pos--;
+    *cursor = pos;
+}
+
+FloatDataBlock::FloatDataBlock() : DataBlock(nullptr), vals(nullptr) {}
+
+FloatDataBlock::~FloatDataBlock() {}
+
+void FloatDataBlock::AddVal(float v) {
+    Append((unsigned char*)&v, 4);
+    vals = (float*)ptr;
+}
+
+float FloatDataBlock::GetVal(int i) {
+    if (i < 0 || i >= ValCount()) return 0.0f;
+    float v;
+    memcpy(&v, ptr + 4 * i, 4);
+    return v;
+}
+
+int FloatDataBlock::ValCount() {
+    return len / 4;
+}
+
+void LogBuffFloats(DataBlock* block, const char* label) {
+    std::ofstream out("VLLOG.txt", std::ios::out | std::ios::app);
+    if (!out) return;
+    int n = block->NumFloats();
+    out << label << ", Contains " << n << " floats.\n";
+    for (int i = 0; i < n; i++) {
+        float v;
+        memcpy(&v, block->Ptr() + 4 * i, 4);
+        out << v << " ";
+    }
+}
+
+void ClearLog() {
+    std::ofstream out("VLLOG.txt", std::ios::out | std::ios::trunc);
+}
