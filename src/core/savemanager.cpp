@@ -1,0 +1,22 @@
+// savemanager: save data as whole files.
+#include "savemanager.h"
+#include "programKind.h"
+
+SaveManager::SaveManager() : velkRun(IsVelkRun()) {}
+
+SaveManager::~SaveManager() {}
+
+void SaveManager::SetGame(const char* game) {
+    // A null game name is kept as the empty string.
+    gameName.Assign(game ? game : "");
+}
+
+void SaveManager::SaveData(const char* name, DataBlock* data) {
+    if (velkRun || !name || !data) return;
+    data->WriteFile(name);
+}
+
+void SaveManager::LoadData(const char* name, DataBlock* data) {
+    if (velkRun || !name || !data) return;
+    data->ReadFile(name);
+}
