@@ -5,6 +5,7 @@
 
 #include "programKind.h"
 #include "shadering.h"
+#include "spaceMapperLine2d.h"
 #include "strfuncs.h"
 
 #include <GL/gl.h>
@@ -64,18 +65,38 @@ CoreThingy::CoreThingy() {
     stepWarped = false;
 
     mediaPath.Assign("media/");
+    DataBlock quadPath;
+    quadPath.Append(&mediaPath);
+    quadPath.Append("geom/quad.obj", 13);
+    quadPath.AppendNull();
+    // A missing quad file leaves the quad empty; construction goes on.
+    LoadObjFileSingle(&quad, (const char*)quadPath.Ptr());
+    // velkRun opens every path as given; only the quad above comes from "media/".
+    if (!velkRun) {
+        const char* prefix = mediaPath.CStr();
+        textureManager.SetPathPrefix(prefix);
+        shaderManager.SetPathPrefix(prefix);
+        geometryManager.SetPathPrefix(prefix);
+        audioManager.SetPathPrefix(prefix);
+        musicManager.SetPathPrefix(prefix);
+    }
 }
 
 CoreThingy::~CoreThingy() {
     // The window closes before the managers and the quad go, as the members' reverse
-    // declaration order gives. The space mapper is ours alone, so it is freed here.
+    // declaration order gives. The space mapper is ours alone, so it is freed here
+    // rather than leaked.
     window.close();
+    delete spaceMapper;
+    spaceMapper = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------
 // Small operations
 
-void CoreThingy::DrawQuad() {}
+void CoreThingy::DrawQuad() {
+    quad.Draw();
+}
 
 void CoreThingy::Close() {
     // velkRun has only one application object and one window: no Close there.
@@ -83,7 +104,17 @@ void CoreThingy::Close() {
     window.close();
 }
 
-void CoreThingy::SetSpaceMapper(int kind) {}
+void CoreThingy::SetSpaceMapper(int kind) {
+    if (kind != 1) return;
+    // A second call replaces the mapper with a fresh one; nothing else holds the old
+    // one, so it is freed rather than leaked.
+    delete spaceMapper;
+    SpaceMapperLines2D* mapper = new SpaceMapperLines2D();
+    float lower[2] = {-10, -10};
+    float upper[2] = {10, 10};
+    mapper->SetSpaceBounds(lower, upper, 4, 4);
+    spaceMapper = mapper;
+}
 
 void CoreThingy::Set2DCamScale(float s) {
     if (velkRun) return;
@@ -414,7 +445,10 @@ int CoreThingy::FinishStep() {
     return stepResult;
 }
 
-void CoreThingy::HandOverTime() {}
+void CoreThingy::HandOverTime() {
+    if (spaceMapper) spaceMapper->SetTime(gameTime, gameTimeStep);
+    audioManager.SetTime(gameTime, gameTimeStep);
+}
 
 // ---------------------------------------------------------------------------------------
 // Input

@@ -5,7 +5,11 @@
 // input codes and game keys.
 #pragma once
 
+#include "audio.h"
 #include "datablock.h"
+#include "geometry.h"
+#include "materials.h"
+#include "shadering.h"
 #include "velkeuc.h"
 
 #include <SFML/Window.hpp>
@@ -43,19 +47,11 @@ class CoreThingy {
     float mouseNorm; // 1 / the initial window width, never updated
     float fov;
     float orthoScaleX, orthoScaleY;
-#ifdef VELK_CORE_HAS_TEXTURES
     TextureManager textureManager;
-#endif
-#ifdef VELK_CORE_HAS_MANAGERS
     ShaderManager shaderManager;
-#endif
-#ifdef VELK_CORE_HAS_GEOMETRY
     GeometryManager geometryManager;
-#endif
-#ifdef VELK_CORE_HAS_AUDIO
     AudioManager audioManager;
     MusicManager musicManager;
-#endif
 #ifdef VELK_CORE_HAS_TEXT
     TextManager textManager;
 #endif
@@ -66,9 +62,7 @@ class CoreThingy {
     float loadTime;
     bool cursorVisible;
     bool mouseLocked;
-#ifdef VELK_CORE_HAS_GEOMETRY
     Geometry quad;
-#endif
     int typingMode;
     int repeatKey; // input code that key repeat fires for, -1 none
     float repeatTime;
