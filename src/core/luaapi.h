@@ -1,0 +1,96 @@
+// luaapi: the script API's native functions (the pubL family) and the argument helpers
+// that every one of them shares. Only the script host's units include this header: it is
+// the one place where the engine sees the Lua headers.
+//
+// Lua 5.1 is built as C, so a Lua error raised inside a native function unwinds with
+// longjmp and skips C++ destructors: no object with a destructor may be alive across a
+// Lua call that can raise (luaL_error, or an API call that can run a metamethod).
+#pragma once
+
+#include <lua.hpp>
+
+class LuaThingy;
+class MediaManager;
+
+// ---- Shared argument reading -------------------------------------------------------------
+
+// The argument count (lua_gettop). When it is below `minimum`, prints the too-few-arguments
+// line with `tag`; the caller carries on, reading 0 or none for what is missing.
+int ArgCount(lua_State* L, int minimum, const char* tag);
+
+// Argument `i` as a double (lua_tonumber: a numeric string counts, anything else is 0).
+double ArgNumber(lua_State* L, int i);
+// Argument `i` narrowed to a single-precision float.
+float ArgFloat(lua_State* L, int i);
+// Argument `i` truncated toward zero to a 32-bit int. NaN reads as 0 and values beyond the
+// int range saturate, so no script value can make the conversion undefined.
+int ArgInt(lua_State* L, int i);
+// Argument `i` as a flag: true when its number is not 0 (a NaN is true).
+bool ArgFlag(lua_State* L, int i);
+// Argument `i` as a string (lua_tolstring: a number becomes its decimal text in place;
+// nil, booleans, tables give null). Valid only during the call.
+const char* ArgString(lua_State* L, int i);
+// Whether argument `i` is of the number type (a numeric string is not).
+bool ArgIsNumber(lua_State* L, int i);
+
+// The engine behind the global "__mLuaThingy". At a script's top level the handle does not
+// exist yet; the call then raises a Lua error naming `function` instead of reaching no
+// engine (nothing with a destructor may be alive in the caller at that point).
+LuaThingy* EngineHandle(lua_State* L, const char* function);
+
+// The item selector of Geom, Tex, Shad and Audio: by item index, by name in the default
+// group, by group and position, or by group and name, chosen by count and Lua type. No
+// argument or more than two: nothing happens. A name that is neither a string nor a
+// number also selects nothing (no null name ever reaches the manager).
+void UseSelectedItem(lua_State* L, MediaManager* manager);
+
+// ---- Registration table ------------------------------------------------------------------
+
+struct LuaApiEntry {
+    const char* name; // the global the script sees
+    lua_CFunction function;
+    bool inVelkRun; // false for the seven rows that velkRun leaves out
+};
+
+// The whole registration table in registration order, and its length.
+extern const LuaApiEntry kLuaApi[];
+extern const int kLuaApiCount;
+
+// Registers the table's rows as plain globals, in order; velkRun registers only its subset.
+void RegisterLuaApi(lua_State* L, bool velkRun);
+
+// ---- Drawing, transforms, colours and GL state -------------------------------------------
+
+int pubLDrawGeom(lua_State* L);
+int pubLTranslate(lua_State* L);
+int pubLRotate(lua_State* L);
+int pubLScale(lua_State* L);
+int pubLPush(lua_State* L);
+int pubLPop(lua_State* L);
+int pubLGTranslate(lua_State* L);
+int pubLGRotate(lua_State* L);
+int pubLGScale(lua_State* L);
+int pubLGPush(lua_State* L);
+int pubLGPop(lua_State* L);
+int pubLGReset(lua_State* L);
+int pubLNewGeom(lua_State* L);
+int pubLPlace(lua_State* L);
+int pubLTTranslate(lua_State* L);
+int pubLTRotate(lua_State* L);
+int pubLTScale(lua_State* L);
+int pubLTPush(lua_State* L);
+int pubLTPop(lua_State* L);
+int pubLTReset(lua_State* L);
+int pubLSetLighting(lua_State* L);
+int pubLSetLight(lua_State* L);
+int pubLSetLightColor(lua_State* L);
+int pubLSetLightAtten(lua_State* L);
+int pubLColor(lua_State* L);
+int pubLBlend(lua_State* L);
+int pubLSetDepth(lua_State* L);
+int pubLLogic(lua_State* L);
+int pubLSetClearColor(lua_State* L);
+int pubLSetBackCull(lua_State* L);
+int pubLDrawLine(lua_State* L);
+int pubLSetAmbientColor(lua_State* L);
+int pubLQuad(lua_State* L);

@@ -1,0 +1,388 @@
+// luathingy: the script host's lifecycle (Lua state, MoonScript, the script run, the
+// callbacks) and the script API's registration table.
+#include "luathingy.h"
+
+#include "luaapi.h"
+#include "programKind.h"
+#include "strfuncs.h"
+
+extern "C" {
+#include <lua-lpeg.h>
+}
+
+#include <SFML/OpenGL.hpp>
+#include <cstdint>
+#include <cstdio>
+
+const char* const LuaThingy::kScriptsFolder = "scripts/";
+
+// Module search templates for the scripts folder; "/" is this platform's folder separator.
+static const char* const kMoonPathSuffix = "./scripts/?.moon;./scripts/?";
+static const char* const kLuaPathSuffix = "./scripts/?.lua;./scripts/?";
+
+// ---- Registration table --------------------------------------------------------------------
+
+// One array in registration order. Rows are added in their places as their functions exist;
+// inVelkRun is false for the seven globals that velkRun leaves out.
+const LuaApiEntry kLuaApi[] = {
+    {"Geom", pubLDrawGeom, true},
+    {"Move", pubLTranslate, true},
+    {"Rotate", pubLRotate, true},
+    {"Scale", pubLScale, true},
+    {"Push", pubLPush, true},
+    {"Pop", pubLPop, true},
+    {"GMove", pubLGTranslate, true},
+    {"GRotate", pubLGRotate, true},
+    {"GScale", pubLGScale, true},
+    {"GPush", pubLGPush, true},
+    {"GPop", pubLGPop, true},
+    {"GReset", pubLGReset, true},
+    {"NewGeom", pubLNewGeom, true},
+    {"Place", pubLPlace, true},
+    {"TMove", pubLTTranslate, true},
+    {"TRotate", pubLTRotate, true},
+    {"TScale", pubLTScale, true},
+    {"TPush", pubLTPush, true},
+    {"TPop", pubLTPop, true},
+    {"TReset", pubLTReset, true},
+    {"SetLighting", pubLSetLighting, true},
+    {"SetLight", pubLSetLight, true},
+    {"SetLightColor", pubLSetLightColor, true},
+    {"SetLightAtten", pubLSetLightAtten, true},
+    {"Color", pubLColor, true},
+    {"Blend", pubLBlend, true},
+    {"Depth", pubLSetDepth, true},
+    {"Logic", pubLLogic, true},
+    {"BackColor", pubLSetClearColor, true},
+    {"Culling", pubLSetBackCull, true},
+    {"DrawLine", pubLDrawLine, true},
+    {"SetAmbientColor", pubLSetAmbientColor, true},
+    {"Quad", pubLQuad, true},
+};
+const int kLuaApiCount = sizeof(kLuaApi) / sizeof(kLuaApi[0]);
+
+// The one place that decides which rows a program registers.
+static bool RegisteredIn(const LuaApiEntry& entry, bool velkRun) {
+    return entry.inVelkRun || !velkRun;
+}
+
+void RegisterLuaApi(lua_State* L, bool velkRun) {
+    for (int i = 0; i < kLuaApiCount; i++) {
+        if (!RegisteredIn(kLuaApi[i], velkRun)) continue;
+        lua_pushcclosure(L, kLuaApi[i].function, 0);
+        lua_setfield(L, LUA_GLOBALSINDEX, kLuaApi[i].name);
+    }
+}
+
+// Bound to no global: they reach the engine and do nothing else.
+int pubLThreadLock(lua_State* L) {
+    EngineHandle(L, "pubLThreadLock");
+    return 0;
+}
+
+int pubLThreadUnlock(lua_State* L) {
+    EngineHandle(L, "pubLThreadUnlock");
+    return 0;
+}
+
+int LuaLock(lua_State* L) {
+    puts("lock");
+    return 0;
+}
+
+int LuaUnlock(lua_State* L) {
+    puts("unlock");
+    return 0;
+}
+
+// ---- Protected access to the globals ---------------------------------------------------------
+//
+// The host reads the script's callbacks (and debug.traceback) outside any protected call. A
+// script can give the globals a raising __index or remove `debug`; an unprotected error there
+// would end the process, so these lookups run under lua_pcall.
+
+static int GetGlobalField(lua_State* L) {
+    lua_gettable(L, LUA_GLOBALSINDEX); // the key is argument 1
+    return 1;
+}
+
+// Pushes the global `name`; when the lookup raises, pushes its message and returns false.
+static bool PushGlobal(lua_State* L, const char* name) {
+    lua_pushcfunction(L, GetGlobalField);
+    lua_pushstring(L, name);
+    return lua_pcall(L, 1, 1, 0) == 0;
+}
+
+static int GetTraceback(lua_State* L) {
+    lua_getfield(L, LUA_GLOBALSINDEX, "debug");
+    lua_getfield(L, -1, "traceback");
+    return 1;
+}
+
+// Pushes debug.traceback as message handler and returns its stack index; returns 0 (no
+// handler) when it is not a function, since a non-function handler turns every error into
+// "error in error handling". The slot is pushed either way.
+static int PushTraceback(lua_State* L) {
+    lua_pushcfunction(L, GetTraceback);
+    if (lua_pcall(L, 0, 1, 0) != 0) {
+        lua_pop(L, 1);
+        lua_pushnil(L);
+    }
+    return lua_isfunction(L, -1) ? lua_gettop(L) : 0;
+}
+
+// The text of the value at the top, as "%s" shows it: non-strings show as "(null)".
+static const char* TopText(lua_State* L) {
+    const char* s = lua_tostring(L, -1);
+    return s ? s : "(null)";
+}
+
+// Room for the pushes of one host step. The stack holds what Init and key events left
+// until the next drawn frame; should it ever be full, it is emptied rather than overrun.
+static void EnsureStack(lua_State* L) {
+    if (!lua_checkstack(L, 16)) {
+        lua_settop(L, 0);
+        lua_checkstack(L, 16);
+    }
+}
+
+// LPeg as module "lpeg" (also the global lpeg), then MoonScript from the Lua module path,
+// whose start-up installs its module loader and package.moonpath. Returns 1 when both
+// worked; leaves the stack as it found it.
+static int OpenMoonScript(lua_State* L) {
+    int top = lua_gettop(L);
+    int ok = 0;
+    lua_pushcfunction(L, luaopen_lpeg);
+    lua_pushstring(L, "lpeg");
+    if (lua_pcall(L, 1, 1, 0) == 0) {
+        lua_getfield(L, LUA_GLOBALSINDEX, "package");
+        lua_getfield(L, -1, "loaded");
+        lua_pushvalue(L, -3);
+        lua_setfield(L, -2, "lpeg");
+        lua_settop(L, top);
+        lua_getfield(L, LUA_GLOBALSINDEX, "require");
+        lua_pushstring(L, "moonscript");
+        ok = lua_pcall(L, 1, 0, 0) == 0 ? 1 : 0;
+    }
+    lua_settop(L, top);
+    return ok;
+}
+
+// ---- The host ----------------------------------------------------------------------------------
+
+LuaThingy::LuaThingy()
+    : luaState(nullptr), noise(0.0f), threadStop(false), threadState(nullptr), runVariant(IsVelkRun()) {
+    screenshotFolder.Assign("screenshots");
+}
+
+LuaThingy::~LuaThingy() {
+    if (threadState) threadStop = true;
+    if (luaState) lua_close(luaState);
+    luaState = nullptr;
+}
+
+void LuaThingy::SetLoadScript(const char* name) {
+    scriptPath.Append("scripts\\", -1);
+    scriptName.Assign(name);
+    scriptPath.Append(&scriptName);
+}
+
+void LuaThingy::DeclareArgs(int argc, char** argv) {
+    CoreThingy::DeclareArgs(argc, argv);
+    printf("DIST: %i\n", 1);
+    scriptPath.Append("scripts\\", -1);
+    bool named = false;
+    for (int i = 0; i < argc; i++) {
+        if ((strequal(argv[i], "s", true) || strequal(argv[i], "-s", true)) && argc - i > 1) {
+            i++;
+            scriptName.Append(argv[i], -1);
+            named = true;
+        }
+    }
+    if (!named) scriptName.Append("default.moon", -1);
+    scriptPath.Append(&scriptName);
+}
+
+int LuaThingy::AppendLuaPath(lua_State* L, const char* field, const char* suffix) {
+    lua_getfield(L, LUA_GLOBALSINDEX, "package");
+    if (lua_istable(L, -1)) {
+        lua_getfield(L, -1, field);
+        // A field that is not text (moonpath without MoonScript) is left as it is.
+        if (lua_isstring(L, -1)) {
+            lua_pushstring(L, ";");
+            lua_pushstring(L, suffix);
+            lua_concat(L, 3);
+            lua_setfield(L, -2, field);
+        } else {
+            lua_pop(L, 1);
+        }
+    }
+    lua_pop(L, 1);
+    return 0;
+}
+
+bool LuaThingy::LuaFunctionExists(lua_State* L, const char* name) {
+    lua_pushstring(L, name);
+    lua_rawget(L, LUA_GLOBALSINDEX);
+    bool exists = lua_type(L, -1) == LUA_TFUNCTION;
+    lua_pop(L, 1);
+    return exists;
+}
+
+// The memory chunk record that readMemFile is given.
+struct MemChunk {
+    const char* data;
+    uint32_t size;
+};
+
+const char* LuaThingy::readMemFile(lua_State* L, void* chunk, size_t* size) {
+    MemChunk* c = (MemChunk*)chunk;
+    if (c->size == 0) return nullptr;
+    *size = c->size;
+    c->size = 0;
+    return c->data;
+}
+
+void LuaThingy::ThreadFunction(void* host) {
+    LuaThingy* self = (LuaThingy*)host;
+    while (!self->threadStop) {
+        lua_State* T = self->threadState;
+        if (!T) return; // nothing to run on
+        EnsureStack(T);
+        lua_pushstring(T, "ThreadFunction");
+        lua_gettable(T, LUA_GLOBALSINDEX);
+        if (lua_pcall(T, 0, 0, 0) != 0) {
+            for (int n = 0; n < 3 && lua_gettop(T) > 0; n++) {
+                printf("Lua Err THREAD: %s.\n", TopText(T));
+                lua_pop(T, 1);
+            }
+        }
+    }
+}
+
+int LuaThingy::Init() {
+    int result = 0;
+    input.keyState.SetDefaults();
+
+    luaState = luaL_newstate();
+    lua_State* L = luaState;
+    luaL_openlibs(L);
+    RegisterLuaApi(L, runVariant);
+
+    if (OpenMoonScript(L) != 1) puts("ERR: Moonscript not enabled.");
+
+    // Script type: velkEngine goes by the name's ending; velkRun runs everything as MoonScript.
+    bool moon = runVariant;
+    if (!runVariant) {
+        const char* name = scriptName.CStr();
+        int n = strlength(name);
+        if (n >= 4 && strequal(name + n - 4, ".lua", true)) {
+            puts("Scripttype: Lua");
+        } else if (n >= 5 && strequal(name + n - 5, ".moon", true)) {
+            puts("Scripttype: Moon");
+            moon = true;
+        } else {
+            puts("WAT THE FOOK TYPE OF FILE IS THIS, BRO?  er, Err: Incorrect file extension.");
+        }
+    }
+    EnsureStack(L);
+    if (moon) {
+        // Failures stay unreported; the script run then fails and shows them.
+        if (luaL_loadstring(L, "moonscript = require \"moonscript\"") == 0) lua_pcall(L, 0, LUA_MULTRET, 0);
+    }
+
+    scriptsFolder.Assign(kScriptsFolder);
+    AppendLuaPath(L, "moonpath", kMoonPathSuffix);
+    AppendLuaPath(L, "path", kLuaPathSuffix);
+
+    // The script's top level runs here; a failure's message stays on the stack and shows
+    // in the lines of a failed Init call.
+    EnsureStack(L);
+    int loaded;
+    {
+        DataBlock command(moon ? "moonscript." : "");
+        command.Append("dofile(\"", -1);
+        command.Append(&scriptsFolder);
+        command.Append(&scriptName);
+        command.Append("\")", -1);
+        loaded = luaL_loadstring(L, command.CStr());
+    }
+    if (loaded == 0) lua_pcall(L, 0, LUA_MULTRET, 0);
+
+    // The engine handle, set raw so that no metamethod of the script's globals can refuse it.
+    EnsureStack(L);
+    lua_pushstring(L, "__mLuaThingy");
+    lua_pushlightuserdata(L, this);
+    lua_rawset(L, LUA_GLOBALSINDEX);
+
+    SetAmbientColorRGB(0, 0, 0);
+
+    int status = LUA_ERRRUN;
+    if (PushGlobal(L, "Init")) status = lua_pcall(L, 0, 0, 0);
+    if (status != 0) {
+        for (int n = 0; n < 3 && lua_gettop(L) > 0; n++) {
+            printf("Lua Err INIT: %s.\n", TopText(L));
+            lua_pop(L, 1);
+        }
+        result = -1;
+    }
+    return result;
+}
+
+int LuaThingy::TimeStep() {
+    int result = CoreThingy::TimeStep();
+    if (frameCount < 3) return 0;
+
+    InitCamera(0, 0);
+    glEnable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_DEPTH_TEST);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+
+    lua_State* L = luaState;
+    if (L) {
+        EnsureStack(L);
+        int handler = PushTraceback(L);
+        int status = LUA_ERRRUN;
+        if (PushGlobal(L, "Draw")) {
+            lua_pushnumber(L, gameTime);
+            lua_pushnumber(L, gameTimeStep);
+            status = lua_pcall(L, 2, 0, handler);
+        }
+        if (status != 0) {
+            printf("Lua Err: %s.\n", TopText(L));
+            lua_pop(L, 1);
+            lua_settop(L, 0);
+            if (!runVariant && PushGlobal(L, "OnError")) lua_pcall(L, 0, 0, 0);
+            result = -1;
+        }
+        lua_settop(L, 0);
+    }
+    glFlush();
+    window.display();
+    return result;
+}
+
+void LuaThingy::GameKeyHappen(int gameKey, int pressState) {
+    lua_State* L = luaState;
+    if (!L) return; // no script yet
+    EnsureStack(L);
+    int handler = PushTraceback(L);
+    bool found = PushGlobal(L, "KeyHappen");
+    if (gameKey == 35 && pressState == 1 && typingMode == 0)
+        CaptureScreen(width, height, screenshotFolder.CStr());
+    int status = LUA_ERRRUN;
+    if (found) {
+        lua_pushnumber(L, gameKey);
+        lua_pushnumber(L, pressState);
+        lua_pushnumber(L, gameTime);
+        status = lua_pcall(L, 3, 0, handler);
+    }
+    if (status != 0) {
+        printf("LUA ERR: %s.\n", TopText(L));
+        lua_pop(L, 1);
+    }
+    // The handler stays until the next drawn frame empties the stack.
+}
