@@ -1,0 +1,407 @@
+// Byte buffer: growth, string and path assignment, the terminator rule, whole-file
+// reads and writes, the float block and the float log.
+#include "datablock.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::string TempPath(const char* name) {
+    std::string dir = ::testing::TempDir();
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    return dir + "velk_db_" + std::to_string(getpid()) + "_" + name;
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void Spit(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), (std::streamsize)bytes.size());
+}
+
+bool Exists(const std::string& path) {
+    return access(path.c_str(), F_OK) == 0;
+}
+
+} // namespace
+
+TEST(DataBlockGrowth, FirstAppendReservesThirtyTwo) {
+    DataBlock b;
+    EXPECT_EQ(b.ptr, nullptr);
+    EXPECT_FALSE(b.eof);
+    b.Append('x');
+    EXPECT_EQ(b.len, 1);
+    EXPECT_EQ(b.dim, 32);
+    EXPECT_EQ(b.ptr[0], 'x');
+}
+
+TEST(DataBlockGrowth, DoublesUntilItFits) {
+    DataBlock b;
+    unsigned char src[33];
+    for (int n = 0; n < 33; n++)
+        src[n] = (unsigned char)n;
+    b.Append(src, 33);
+    EXPECT_EQ(b.dim, 64);
+    EXPECT_EQ(b.len, 33);
+    EXPECT_EQ(0, memcmp(b.ptr, src, 33));
+
+    DataBlock big;
+    unsigned char many[200] = {};
+    big.Append(many, 200);
+    EXPECT_EQ(big.dim, 256);
+}
+
+TEST(DataBlockGrowth, FullBlockAboveFloorDoubles) {
+    DataBlock b;
+    b.Resize(40);
+    ASSERT_EQ(b.dim, 40);
+    memset(b.ptr, 'a', 40);
+    b.Append('b');
+    EXPECT_EQ(b.dim, 80);
+    EXPECT_EQ(b.len, 41);
+    EXPECT_EQ(b.ptr[39], 'a'); // old bytes kept through the move
+    EXPECT_EQ(b.ptr[40], 'b');
+}
+
+TEST(DataBlockGrowth, NullSourceReservesWithoutWriting) {
+    DataBlock b;
+    b.Append((unsigned char*)nullptr, 8);
+    EXPECT_EQ(b.len, 8);
+    EXPECT_EQ(b.dim, 32);
+    EXPECT_NE(b.ptr, nullptr);
+}
+
+TEST(DataBlockGrowth, NonPositiveCountChangesNothing) {
+    DataBlock b;
+    b.Append("abc", -1);
+    b.Append((unsigned char*)"zz", 0);
+    b.Append((unsigned char*)"zz", -5);
+    EXPECT_EQ(b.len, 3);
+    EXPECT_EQ(b.dim, 32);
+}
+
+TEST(DataBlockGrowth, AssignedLongStringGrowsToTwiceItsLength) {
+    std::string s(40, 'q');
+    DataBlock b(s.c_str());
+    EXPECT_EQ(b.len, 40);
+    EXPECT_EQ(b.dim, 40);
+    b.Append(s.c_str(), 40);
+    EXPECT_EQ(b.dim, 80);
+    EXPECT_EQ(b.len, 80);
+}
+
+TEST(DataBlockGrowth, AppendingABlockToItselfCopiesTheOldBytes) {
+    DataBlock b;
+    b.Append("0123456789", -1);
+    b.Resize(32); // full, so the next append must move the storage
+    memcpy(b.ptr, "abcdefghijklmnopqrstuvwxyz012345", 32);
+    b.Append(&b);
+    ASSERT_EQ(b.len, 64);
+    EXPECT_EQ(0, memcmp(b.ptr, b.ptr + 32, 32));
+    EXPECT_EQ(0, memcmp(b.ptr + 32, "abcdefghijklmnopqrstuvwxyz012345", 32));
+}
+
+TEST(DataBlockGrowth, AppendOtherBlockAndAppendString) {
+    DataBlock a("ab");
+    DataBlock c;
+    c.Append("xyz", 2);
+    a.Append(&c);
+    EXPECT_EQ(a.len, 4);
+    EXPECT_EQ(0, memcmp(a.ptr, "abxy", 4));
+    DataBlock empty;
+    a.Append(&empty);
+    EXPECT_EQ(a.len, 4);
+}
+
+TEST(DataBlockResize, ExactAndShrinkKeepsStorage) {
+    DataBlock b;
+    b.Resize(10);
+    EXPECT_EQ(b.dim, 10);
+    EXPECT_EQ(b.len, 10);
+    b.Resize(4);
+    EXPECT_EQ(b.len, 4);
+    EXPECT_EQ(b.dim, 10);
+}
+
+TEST(DataBlockResize, ResizeDimKeepsLengthAndBytes) {
+    DataBlock b("hello");
+    b.ResizeDim(100);
+    EXPECT_EQ(b.dim, 100);
+    EXPECT_EQ(b.len, 5);
+    EXPECT_EQ(0, memcmp(b.ptr, "hello", 5));
+}
+
+TEST(DataBlockResize, RemoveEndNullsZeroDataDelete) {
+    DataBlock b;
+    b.Append("ab", -1);
+    b.AppendNull();
+    b.AppendNull();
+    EXPECT_EQ(b.len, 4);
+    b.RemoveEndNulls();
+    EXPECT_EQ(b.len, 2);
+    b.ZeroData();
+    EXPECT_EQ(b.ptr[0], 0);
+    EXPECT_EQ(b.ptr[1], 0);
+    b.RemoveEndNulls();
+    EXPECT_EQ(b.len, 0);
+
+    b.eof = true;
+    b.Delete();
+    EXPECT_EQ(b.ptr, nullptr);
+    EXPECT_EQ(b.len, 0);
+    EXPECT_EQ(b.dim, 0);
+    EXPECT_TRUE(b.eof); // Delete leaves the end flag alone
+}
+
+TEST(DataBlockStrings, SetStringStoresTheTerminator) {
+    DataBlock b;
+    b.SetString("abc");
+    EXPECT_EQ(b.len, 4);
+    EXPECT_EQ(b.dim, 32);
+    EXPECT_EQ(b.ptr[3], 0);
+    EXPECT_STREQ(b.CStr(), "abc");
+    EXPECT_EQ(b.dim, 32);
+}
+
+TEST(DataBlockStrings, AssignHasNoTerminatorUntilCStr) {
+    DataBlock b;
+    b.Assign("abc");
+    EXPECT_EQ(b.len, 3);
+    EXPECT_EQ(b.dim, 3);
+    char* s = b.CStr();
+    EXPECT_EQ(b.dim, 6);
+    EXPECT_EQ(b.len, 3);
+    EXPECT_EQ(b.ptr[3], 0);
+    EXPECT_STREQ(s, "abc");
+    // The terminator lies outside the data: an append overwrites it.
+    b.Append('d');
+    EXPECT_EQ(b.len, 4);
+    EXPECT_STREQ(b.CStr(), "abcd");
+}
+
+TEST(DataBlockStrings, CStrOnTerminatedDataChangesNothing) {
+    DataBlock b;
+    b.SetString("xy");
+    unsigned char* before = b.ptr;
+    int dim = b.dim;
+    EXPECT_EQ((unsigned char*)b.CStr(), before);
+    EXPECT_EQ(b.dim, dim);
+    EXPECT_EQ(b.len, 3);
+}
+
+TEST(DataBlockStrings, CStrOfAnEmptyBlockIsAnOwnedEmptyString) {
+    DataBlock never;
+    const char* s = never.CStr();
+    ASSERT_NE(s, nullptr);
+    EXPECT_STREQ(s, "");
+    EXPECT_EQ(never.len, 0);
+    EXPECT_EQ((unsigned char*)s, never.ptr);
+
+    DataBlock zero("");
+    EXPECT_NE(zero.ptr, nullptr); // zero-byte storage is still storage
+    EXPECT_EQ(zero.dim, 0);
+    EXPECT_STREQ(zero.CStr(), "");
+    EXPECT_EQ(zero.len, 0);
+    EXPECT_TRUE(zero.IsEqual(""));
+    EXPECT_FALSE(zero.IsEqual("a"));
+}
+
+TEST(DataBlockStrings, IsEqualIsExact) {
+    DataBlock b("Obj");
+    EXPECT_TRUE(b.IsEqual("Obj"));
+    EXPECT_FALSE(b.IsEqual("obj"));
+    EXPECT_FALSE(b.IsEqual("Ob"));
+    EXPECT_FALSE(b.IsEqual("Objx"));
+}
+
+TEST(DataBlockStrings, AssignFromDirectory) {
+    DataBlock b;
+    b.AssignFromDirectory("geom/quad.obj");
+    ASSERT_EQ(b.len, 6);
+    EXPECT_EQ(0, memcmp(b.ptr, "geom/\0", 6));
+
+    DataBlock one;
+    one.Append('Z');
+    one.AssignFromDirectory("geom/quad.obj");
+    ASSERT_EQ(one.len, 7);
+    EXPECT_EQ(0, memcmp(one.ptr, "Zgeom/\0", 7));
+
+    DataBlock back;
+    back.AssignFromDirectory("a\\b/c\\d.txt");
+    EXPECT_STREQ(back.CStr(), "a\\b/c\\");
+
+    DataBlock none;
+    none.AssignFromDirectory("quad.obj");
+    ASSERT_EQ(none.len, 1);
+    EXPECT_EQ(none.ptr[0], 0);
+}
+
+TEST(DataBlockStrings, AssignFromFileFormat) {
+    DataBlock b("old contents");
+    b.AssignFromFileFormat("geom/quad.obj");
+    ASSERT_EQ(b.len, 3);
+    EXPECT_EQ(0, memcmp(b.ptr, "obj", 3));
+    EXPECT_TRUE(b.IsEqual("obj"));
+
+    b.AssignFromFileFormat("my.dir/file");
+    EXPECT_TRUE(b.IsEqual("dir/file"));
+
+    b.AssignFromFileFormat("file.");
+    EXPECT_EQ(b.len, 0);
+
+    // No '.' at all: an empty block, which matches neither mesh format.
+    b.AssignFromFileFormat("geom/quad");
+    EXPECT_EQ(b.len, 0);
+    EXPECT_FALSE(b.IsEqual("obj"));
+    EXPECT_FALSE(b.IsEqual("vlo"));
+}
+
+TEST(DataBlockFiles, ReadMissingFileKeepsContents) {
+    DataBlock b("keep");
+    b.eof = true;
+    EXPECT_FALSE(b.ReadFile(TempPath("does_not_exist").c_str()));
+    EXPECT_EQ(b.len, 4);
+    EXPECT_TRUE(b.IsEqual("keep"));
+    EXPECT_TRUE(b.eof);
+}
+
+TEST(DataBlockFiles, ReadEmptyFile) {
+    std::string p = TempPath("empty");
+    Spit(p, "");
+    DataBlock b("stuff");
+    EXPECT_TRUE(b.ReadFile(p.c_str()));
+    EXPECT_EQ(b.len, 0);
+    EXPECT_EQ(b.dim, 0);
+    EXPECT_NE(b.ptr, nullptr);
+    EXPECT_STREQ(b.CStr(), "");
+    remove(p.c_str());
+}
+
+TEST(DataBlockFiles, ReadIsByteExact) {
+    std::string bytes("a\r\nb\0c\n\r\xff\0\0", 11);
+    std::string p = TempPath("bytes");
+    Spit(p, bytes);
+    DataBlock b;
+    b.eof = true;
+    ASSERT_TRUE(b.ReadFile(p.c_str()));
+    EXPECT_EQ(b.len, 11);
+    EXPECT_EQ(b.dim, 11); // exactly the file size, no terminator added
+    EXPECT_EQ(0, memcmp(b.ptr, bytes.data(), 11));
+    EXPECT_TRUE(b.eof); // ReadFile does not clear the flag
+    remove(p.c_str());
+}
+
+TEST(DataBlockFiles, WriteLeavesOutOneTrailingZero) {
+    std::string p = TempPath("write");
+    DataBlock s;
+    s.SetString("abc");
+    s.WriteFile(p.c_str());
+    EXPECT_EQ(Slurp(p), "abc");
+
+    DataBlock two;
+    two.Append("xy", -1);
+    two.AppendNull();
+    two.AppendNull();
+    two.WriteFile(p.c_str());
+    EXPECT_EQ(Slurp(p), std::string("xy\0", 3));
+
+    DataBlock raw;
+    raw.Append("a\r\n\0b", 5);
+    raw.WriteFile(p.c_str());
+    EXPECT_EQ(Slurp(p), std::string("a\r\n\0b", 5));
+
+    DataBlock back;
+    ASSERT_TRUE(back.ReadFile(p.c_str()));
+    EXPECT_EQ(back.len, 5);
+    remove(p.c_str());
+}
+
+TEST(DataBlockFiles, WriteEmptyBlockTruncatesToEmptyFile) {
+    std::string p = TempPath("trunc");
+    Spit(p, "previous");
+    DataBlock b;
+    b.WriteFile(p.c_str());
+    EXPECT_TRUE(Exists(p));
+    EXPECT_EQ(Slurp(p), "");
+
+    DataBlock onlyNull;
+    onlyNull.AppendNull();
+    Spit(p, "previous");
+    onlyNull.WriteFile(p.c_str());
+    EXPECT_EQ(Slurp(p), "");
+    remove(p.c_str());
+}
+
+TEST(DataBlockFiles, WriteToUnopenablePathIsSilent) {
+    std::string p = TempPath("no_such_dir") + "/file.txt";
+    DataBlock b("data");
+    testing::internal::CaptureStdout();
+    b.WriteFile(p.c_str());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_FALSE(Exists(p));
+    EXPECT_EQ(b.len, 4);
+}
+
+TEST(FloatDataBlock, AddAndGet) {
+    FloatDataBlock f;
+    EXPECT_EQ(f.GetPointer(), nullptr);
+    f.AddVal(1.5f);
+    f.AddVal(-2.25f);
+    EXPECT_EQ(f.ValCount(), 2);
+    EXPECT_EQ(f.len, 8);
+    EXPECT_EQ(f.dim, 32);
+    EXPECT_EQ((unsigned char*)f.GetPointer(), f.ptr);
+    EXPECT_EQ(f.GetVal(0), 1.5f);
+    EXPECT_EQ(f.GetVal(1), -2.25f);
+    EXPECT_EQ(f.GetVal(2), 0.0f);
+    EXPECT_EQ(f.GetVal(-1), 0.0f);
+    EXPECT_EQ(f.GetPointer()[1], -2.25f);
+    // Little-endian IEEE layout of 1.5f: 00 00 C0 3F.
+    EXPECT_EQ(f.ptr[2], 0xC0);
+    EXPECT_EQ(f.ptr[3], 0x3F);
+}
+
+TEST(FloatDataBlock, PointerFollowsGrowthThroughAddVal) {
+    FloatDataBlock f;
+    for (int n = 0; n < 100; n++)
+        f.AddVal((float)n);
+    EXPECT_EQ(f.ValCount(), 100);
+    EXPECT_EQ((unsigned char*)f.GetPointer(), f.ptr);
+    EXPECT_EQ(f.GetVal(99), 99.0f);
+    f.Append('x'); // a stray byte does not make another float
+    EXPECT_EQ(f.ValCount(), 100);
+    EXPECT_EQ(f.NumFloats(), 100);
+}
+
+TEST(FloatLog, TwoDumpsShareALine) {
+    ClearLog();
+    EXPECT_EQ(Slurp("VLLOG.txt"), "");
+    DataBlock b;
+    float vals[2] = {1.5f, 2.0f};
+    b.Append((unsigned char*)vals, 8);
+    LogBuffFloats(&b, "first");
+    b.Append('x'); // 9 bytes: still two whole floats
+    LogBuffFloats(&b, "second");
+    EXPECT_EQ(Slurp("VLLOG.txt"), "first, Contains 2 floats.\n1.5 2 second, Contains 2 floats.\n1.5 2 ");
+    FloatDataBlock g;
+    g.AddVal(0.1f);
+    g.AddVal(1234567.0f);
+    ClearLog();
+    LogBuffFloats(&g, "g");
+    EXPECT_EQ(Slurp("VLLOG.txt"), "g, Contains 2 floats.\n0.1 1.23457e+06 ");
+    ClearLog();
+    EXPECT_EQ(Slurp("VLLOG.txt"), "");
+    remove("VLLOG.txt");
+}
