@@ -448,6 +448,7 @@ int CoreThingy::FinishStep() {
 void CoreThingy::HandOverTime() {
     if (spaceMapper) spaceMapper->SetTime(gameTime, gameTimeStep);
     audioManager.SetTime(gameTime, gameTimeStep);
+    textManager.TimeStep(gameTime, gameTimeStep);
 }
 
 // ---------------------------------------------------------------------------------------

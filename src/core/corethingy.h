@@ -9,7 +9,9 @@
 #include "datablock.h"
 #include "geometry.h"
 #include "materials.h"
+#include "savemanager.h"
 #include "shadering.h"
+#include "textmesh.h"
 #include "velkeuc.h"
 
 #include <SFML/Window.hpp>
@@ -52,13 +54,9 @@ class CoreThingy {
     GeometryManager geometryManager;
     AudioManager audioManager;
     MusicManager musicManager;
-#ifdef VELK_CORE_HAS_TEXT
     TextManager textManager;
-#endif
-#ifdef VELK_CORE_HAS_SAVE
-    SaveManager saveManager; // built in both programs; velkRun's script API never uses it
-#endif
-    float cam2DScale; // half-extent of camera mode 2; velkRun ignores it (always 1)
+    SaveManager saveManager; // velkRun has no save data: built there too, it saves nothing
+    float cam2DScale;        // half-extent of camera mode 2; velkRun ignores it (always 1)
     float loadTime;
     bool cursorVisible;
     bool mouseLocked;
@@ -110,15 +108,9 @@ class CoreThingy {
     void SetSpaceMapper(int kind);
     void Quit(int) {}
     void Set2DCamScale(float s);
-    void SetTypingMode(int on) {
-        typingMode = on;
-    }
-    int GetScreenWidth() {
-        return width;
-    }
-    int GetScreenHeight() {
-        return height;
-    }
+    void SetTypingMode(int on) { typingMode = on; }
+    int GetScreenWidth() { return width; }
+    int GetScreenHeight() { return height; }
     void DeclareArgs(int argc, char** argv);
     void ParseArgs();
 
