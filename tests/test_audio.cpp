@@ -50,19 +50,15 @@ class MockBuffer : public AudioSampleBuffer {
     float Duration() override { return duration; }
 };
 
-class MockPlayer : public AudioPlayer {
+// What sound players and music streams share: properties and a log of every call.
+template <class Source> class MockSource : public Source {
   public:
     std::string id;
-    AudioSampleBuffer* buffer = nullptr;
     float volume = 100, pitch = 1, x = 0, y = 0, z = 0;
     bool loop = false, playing = false;
 
-    explicit MockPlayer(std::string name) : id(std::move(name)) {}
+    explicit MockSource(std::string name) : id(std::move(name)) {}
     void Note(const std::string& what) { gLog.push_back(id + "." + what); }
-    void SetBuffer(AudioSampleBuffer* b) override {
-        buffer = b;
-        Note("buffer");
-    }
     void Play() override {
         playing = true;
         Note("play");
@@ -94,14 +90,20 @@ class MockPlayer : public AudioPlayer {
     bool IsPlaying() override { return playing; }
 };
 
-class MockMusic : public MusicStream {
+class MockPlayer : public MockSource<AudioPlayer> {
   public:
-    std::string id, openedPath;
-    float volume = 100, pitch = 1, x = 0, y = 0, z = 0;
-    bool loop = false, playing = false;
+    AudioSampleBuffer* buffer = nullptr;
+    using MockSource::MockSource;
+    void SetBuffer(AudioSampleBuffer* b) override {
+        buffer = b;
+        Note("buffer");
+    }
+};
 
-    explicit MockMusic(std::string name) : id(std::move(name)) {}
-    void Note(const std::string& what) { gLog.push_back(id + "." + what); }
+class MockMusic : public MockSource<MusicStream> {
+  public:
+    std::string openedPath;
+    using MockSource::MockSource;
     bool OpenFromFile(const char* path) override {
         Note(std::string("open ") + path);
         FILE* f = fopen(path, "rb");
@@ -110,35 +112,6 @@ class MockMusic : public MusicStream {
         openedPath = path;
         return true;
     }
-    void Play() override {
-        playing = true;
-        Note("play");
-    }
-    void Stop() override {
-        playing = false;
-        Note("stop");
-    }
-    void SetVolume(float v) override {
-        volume = v;
-        Note("volume " + std::to_string((int)v));
-    }
-    void SetPitch(float p) override {
-        pitch = p;
-        Note("pitch");
-    }
-    void SetLoop(bool l) override {
-        loop = l;
-        Note("loop");
-    }
-    void SetPosition(float px, float py, float pz) override {
-        x = px, y = py, z = pz;
-        Note("position");
-    }
-    float Volume() override { return volume; }
-    float Pitch() override { return pitch; }
-    bool Loop() override { return loop; }
-    void Position(float* px, float* py, float* pz) override { *px = x, *py = y, *pz = z; }
-    bool IsPlaying() override { return playing; }
 };
 
 class MockBackend : public AudioBackend {
@@ -575,7 +548,7 @@ TEST_F(MusicLogic, PropsAreSetInOrder) {
     EXPECT_FLOAT_EQ(Channel(3)->pitch, 0.5f);
     EXPECT_TRUE(Channel(3)->loop);
     EXPECT_EQ(Channel(3)->y, 2);
-    std::vector<std::string> expected = {"M3.volume 25", "M3.pitch", "M3.loop", "M3.position"};
+    std::vector<std::string> expected = {"M3.volume 25", "M3.pitch 0.500000", "M3.loop on", "M3.position"};
     EXPECT_EQ(gLog, expected);
 }
 
