@@ -4,8 +4,10 @@
 #include "spaceMapperLine2d.h"
 
 #include <gtest/gtest.h>
+#include <cmath>
 #include <cstdio>
 #include <limits>
+#include <random>
 #include <string>
 
 namespace {
@@ -354,4 +356,53 @@ TEST(SpaceMapperMotion, QueriesOnlyReadTheGrid) {
     Result r = Point(w.m, 0, 0, -120, 0, 0.5f);
     EXPECT_EQ(r.hits, 1);
     EXPECT_NEAR(r.contact[0], -1.499999f, kTol);
+}
+
+// The grid only narrows the search: any grid shape must give exactly the answers of a
+// single cell that holds every wall, bounces, overlaps and ties included.
+TEST(SpaceMapperMotion, GridGivesTheSameAnswersAsTestingEveryWall) {
+    const int shapes[][2] = {{1, 1}, {8, 8}, {5, 3}};
+    SpaceMapperLines2D maps[3] = {SpaceMapperLines2D(false), SpaceMapperLines2D(false),
+                                  SpaceMapperLines2D(false)};
+    float lo[2] = {-20, -20}, hi[2] = {20, 20};
+    for (int s = 0; s < 3; s++) {
+        maps[s].SetSpaceBounds(lo, hi, shapes[s][0], shapes[s][1]);
+        maps[s].SetTime(0, 1.0f / 60.0f);
+    }
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> pos(-18, 18), len(0.5f, 3), ang(0, 6.2831853f), speed(0, 600);
+    for (int i = 0; i < 300; i++) {
+        float a = ang(rng), d = len(rng);
+        SpMapLine2D l;
+        l.x0 = pos(rng);
+        l.y0 = pos(rng);
+        l.x1 = l.x0 + std::cos(a) * d;
+        l.y1 = l.y0 + std::sin(a) * d;
+        for (auto& m : maps) {
+            SpMapLine2D copy = l;
+            m.AddSpaceObject("line2d", &copy);
+        }
+    }
+    int hits = 0, mismatches = 0;
+    testing::internal::CaptureStdout(); // "max" lines of trapped circles
+    for (int q = 0; q < 2000; q++) {
+        float a = ang(rng), s = speed(rng);
+        float p[2] = {pos(rng), pos(rng)}, v[2] = {std::cos(a) * s, std::sin(a) * s};
+        bool lineMode = q % 4 == 0;
+        float out[3][6];
+        int n[3];
+        for (int m = 0; m < 3; m++)
+            n[m] = maps[m].MapPoint(p, v, 0.5f, out[m], out[m] + 2, out[m] + 4, lineMode);
+        hits += n[0];
+        for (int m = 1; m < 3; m++) {
+            bool same = n[m] == n[0];
+            for (int k = 0; k < 6; k++)
+                same = same && out[m][k] == out[0][k];
+            if (!same) mismatches++;
+        }
+    }
+    fflush(stdout);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GT(hits, 100); // the sample must actually bounce
 }

@@ -1,10 +1,10 @@
 // spaceMapperLine2d: the line grid (cells, line registration, debug drawing) and the
 // circle motion query that bounces a moving circle off the stored walls and end points.
 #include "spaceMapperLine2d.h"
+#include "geometry.h"
 #include "programKind.h"
 #include "strfuncs.h"
 
-#include <GL/gl.h>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -12,13 +12,9 @@
 
 namespace {
 
-// One immediate-mode debug line at z = 0, width 1.
+// Debug lines lie in the plane z = 0.
 void DebugLine(float xa, float ya, float xb, float yb) {
-    glLineWidth(1.0f);
-    glBegin(GL_LINES);
-    glVertex3f(xa, ya, 0.0f);
-    glVertex3f(xb, yb, 0.0f);
-    glEnd();
+    DrawLine(xa, ya, 0.0f, xb, yb, 0.0f);
 }
 
 // Column (or row) of a coordinate: the fraction across the rectangle times the count,
