@@ -1,0 +1,75 @@
+// Helpers for the script host tests: a throw-away working folder with scripts/ and media/,
+// the MoonScript stand-in on the module path, and running Lua text with its error.
+#pragma once
+
+#include "luaapi.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
+
+// A fresh working folder for one test: scripts/ and media/geom/quad.obj (the unit quad),
+// made the current directory until destruction.
+class TempWorkDir {
+  public:
+    std::string path;
+    std::string previous;
+
+    TempWorkDir() {
+        char buf[4096];
+        previous = getcwd(buf, sizeof buf) ? buf : ".";
+        char tmpl[] = "/tmp/velk-lua-XXXXXX";
+        path = mkdtemp(tmpl);
+        EXPECT_EQ(chdir(path.c_str()), 0);
+        Mkdir("scripts");
+        Mkdir("media");
+        Mkdir("media/geom");
+        Write("media/geom/quad.obj", ReadAll(std::string(VELK_SOURCE_DIR) + "/run/media/geom/quad.obj"));
+    }
+    ~TempWorkDir() {
+        if (chdir(previous.c_str()) != 0) perror("chdir");
+        std::string cmd = "rm -rf '" + path + "'";
+        if (system(cmd.c_str()) != 0) perror("rm");
+    }
+    static void Mkdir(const std::string& p) { EXPECT_EQ(system(("mkdir -p '" + p + "'").c_str()), 0); }
+    static void Write(const std::string& p, const std::string& text) {
+        std::ofstream out(p, std::ios::binary);
+        out << text;
+    }
+    static std::string ReadAll(const std::string& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    static bool Exists(const std::string& p) { return access(p.c_str(), F_OK) == 0; }
+    void Script(const std::string& name, const std::string& text) { Write("scripts/" + name, text); }
+};
+
+// Puts the MoonScript stand-in (tests/support/moonscript.lua) on the Lua module path of
+// every state created afterwards; Off() takes it away again.
+struct MoonScriptStandIn {
+    static void On() { setenv("LUA_PATH", VELK_TEST_SUPPORT_DIR "/?.lua;;", 1); }
+    static void Off() { setenv("LUA_PATH", "/nonexistent/?.lua", 1); }
+};
+
+// Runs Lua text; returns "" on success, else the error message.
+inline std::string RunLua(lua_State* L, const std::string& code) {
+    int top = lua_gettop(L);
+    std::string error;
+    if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, 0, 0) != 0) {
+        const char* msg = lua_tostring(L, -1);
+        error = msg ? msg : "(non-string error)";
+    }
+    lua_settop(L, top);
+    return error;
+}
+
+// A global number of the state (0 when not a number).
+inline double GlobalNumber(lua_State* L, const char* name) {
+    lua_getglobal(L, name);
+    double v = lua_tonumber(L, -1);
+    lua_pop(L, 1);
+    return v;
+}
