@@ -1,6 +1,6 @@
 // Listens to what the sound managers really output: OpenAL Soft's wave writer records
 // the mix into a file, which is then searched for the tones that were played.
-// Its own executable, because the device must be configured before the first sound call.
+// Its own executable, because the device is configured before the first sound call.
 #include "audio.h"
 #include "audioSfml.h"
 
@@ -18,24 +18,34 @@
 
 namespace {
 
-std::string gWavePath, gConfPath;
-
-// Runs before main, so before anything opens the sound device. The environment's null
-// driver is overridden for this process only.
-const bool gConfigured = [] {
-    std::string pid = std::to_string(getpid());
-    gWavePath = "/tmp/velk_wave_out_" + pid + ".wav";
-    gConfPath = "/tmp/velk_alsoft_" + pid + ".conf";
-    FILE* f = fopen(gConfPath.c_str(), "w");
-    if (!f) return false;
-    fprintf(f,
+// Points OpenAL Soft at its wave writer for this process (overriding the null driver of
+// the test environment) and removes the files it made when done. Must run before anything
+// in the process opens the sound device.
+struct WaveDevice {
+    std::string wavePath, confPath;
+    bool ok = false;
+    WaveDevice() {
+        std::string pid = std::to_string(getpid());
+        wavePath = "/tmp/velk_wave_out_" + pid + ".wav";
+        confPath = "/tmp/velk_alsoft_" + pid + ".conf";
+        FILE* f = fopen(confPath.c_str(), "w");
+        if (!f) return;
+        fprintf(
+            f,
             "drivers = wave\nchannels = mono\nsample-type = int16\nfrequency = 44100\n\n[wave]\nfile = %s\n",
-            gWavePath.c_str());
-    fclose(f);
-    setenv("ALSOFT_CONF", gConfPath.c_str(), 1);
-    setenv("ALSOFT_DRIVERS", "wave", 1);
-    return true;
-}();
+            wavePath.c_str());
+        fclose(f);
+        setenv("ALSOFT_CONF", confPath.c_str(), 1);
+        setenv("ALSOFT_DRIVERS", "wave", 1);
+        ok = true;
+    }
+    ~WaveDevice() {
+        remove(wavePath.c_str());
+        remove(confPath.c_str());
+        remove("velk_wave_effect.wav");
+        remove("velk_wave_music.ogg");
+    }
+};
 
 // Mono 16-bit samples of a recorded WAV file, read chunk by chunk up to the end of the
 // file (the writer may leave the sizes unset).
@@ -89,8 +99,8 @@ void Wait(double seconds) {
 } // namespace
 
 TEST(AudioOutput, PlayedSoundsAndMusicAreHeard) {
-    ASSERT_TRUE(gConfigured);
-    remove(gWavePath.c_str());
+    WaveDevice device;
+    ASSERT_TRUE(device.ok);
     ASSERT_EQ(system("sox -n -r 44100 -b 16 -c 1 velk_wave_effect.wav synth 0.4 sine 440 2>/dev/null"), 0);
     ASSERT_EQ(system("sox -n -r 44100 -c 1 velk_wave_music.ogg synth 0.6 sine 1000 2>/dev/null"), 0);
     InstallSfmlAudio();
@@ -124,7 +134,7 @@ TEST(AudioOutput, PlayedSoundsAndMusicAreHeard) {
 
     std::vector<float> rec;
     int rate = 0;
-    ASSERT_TRUE(ReadRecording(gWavePath, &rec, &rate)) << gWavePath;
+    ASSERT_TRUE(ReadRecording(device.wavePath, &rec, &rate)) << device.wavePath;
     ASSERT_GT(rate, 0);
     ASSERT_GT(rec.size(), (size_t)rate); // more than a second was recorded
 
@@ -151,9 +161,4 @@ TEST(AudioOutput, PlayedSoundsAndMusicAreHeard) {
     // And in the order they were played.
     EXPECT_LT(firstWindow[0], firstWindow[1]);
     EXPECT_LT(firstWindow[1], firstWindow[2]);
-
-    remove(gWavePath.c_str());
-    remove(gConfPath.c_str());
-    remove("velk_wave_effect.wav");
-    remove("velk_wave_music.ogg");
 }
