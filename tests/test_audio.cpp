@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -540,6 +541,9 @@ TEST_F(MusicLogic, LoadFileOpensThePrefixedPath) {
     EXPECT_TRUE(Channel(0)->playing);
     mm->Stop(0);
     EXPECT_FALSE(Channel(0)->playing);
+    remove("media/music/theme.ogg");
+    rmdir("media/music"); // left alone when others keep files there
+    rmdir("media");
 }
 
 TEST_F(MusicLogic, PropsAreSetInOrder) {
