@@ -5,8 +5,25 @@
 #include "corethingy.h"
 #include "programKind.h"
 
+#include <gtest/gtest.h>
+#include <memory>
 #include <utility>
 #include <vector>
+
+// Every application object holds an sf::Window, which opens the X display while no other
+// SFML resource holds it open. Opening and closing the display for each object of a test
+// makes the X server refuse some of the rapid reconnections (EAGAIN), so one unopened
+// window keeps the display open for the whole test process.
+class KeepDisplayOpen : public ::testing::Environment {
+  public:
+    void SetUp() override { keeper.reset(new sf::Window()); }
+    void TearDown() override { keeper.reset(); }
+
+  private:
+    std::unique_ptr<sf::Window> keeper;
+};
+inline ::testing::Environment* const kKeepDisplayOpen =
+    ::testing::AddGlobalTestEnvironment(new KeepDisplayOpen);
 
 // Wall time and pointer under the test's control. Each clock read returns `now` and then
 // advances it by `perRead`, so the limiter's busy wait ends without real waiting.
