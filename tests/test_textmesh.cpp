@@ -1,0 +1,367 @@
+// Tests of text meshes: the quads that CreateText builds, the font metrics and the text
+// cache with its expiry.
+#include "glfixture.h"
+#include "textmesh.h"
+#include <GL/gl.h>
+
+namespace {
+
+// One vertex record of a text mesh: quad q, corner k.
+struct Vtx {
+    float x, y, z, nx, ny, nz, u, v;
+};
+
+Vtx At(Geometry& g, int q, int k) {
+    const float* f = reinterpret_cast<const float*>(g.quads.Ptr()) + (q * 4 + k) * 8;
+    return Vtx{f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]};
+}
+
+// x of the left and right edge of quad q.
+float Left(Geometry& g, int q) {
+    return At(g, q, 0).x;
+}
+float Right(Geometry& g, int q) {
+    return At(g, q, 1).x;
+}
+float Bottom(Geometry& g, int q) {
+    return At(g, q, 0).y;
+}
+float Top(Geometry& g, int q) {
+    return At(g, q, 2).y;
+}
+
+GeomTextParams Params(int align, float letterSpacing = 0, float lineSpacing = 0) {
+    GeomTextParams p;
+    p.align = align;
+    p.letterSpacing = letterSpacing;
+    p.lineSpacing = lineSpacing;
+    return p;
+}
+
+} // namespace
+
+TEST(FontMetrics, Tables) {
+    FontProps f;
+    EXPECT_FLOAT_EQ(f.width['A'], 0.5f);
+    EXPECT_FLOAT_EQ(f.width['a'], 0.45f);
+    EXPECT_FLOAT_EQ(f.width['v'], 0.45f);
+    EXPECT_FLOAT_EQ(f.width[' '], 0.23f);
+    EXPECT_FLOAT_EQ(f.width['!'], 0.18f);
+    EXPECT_FLOAT_EQ(f.width['W'], 0.68f);
+    EXPECT_FLOAT_EQ(f.width['m'], 0.62f);
+    EXPECT_FLOAT_EQ(f.width['s'], 0.25f);
+    EXPECT_FLOAT_EQ(f.width['S'], 0.45f);
+    EXPECT_FLOAT_EQ(f.width['z'], 0.4f);
+    EXPECT_FLOAT_EQ(f.width[0], 0.5f);
+    EXPECT_FLOAT_EQ(f.width[200], 0.5f);
+    EXPECT_FLOAT_EQ(f.width[255], 0.5f);
+    EXPECT_FLOAT_EQ(f.offset['o'], -0.02f);
+    EXPECT_FLOAT_EQ(f.offset['t'], -0.05f);
+    EXPECT_FLOAT_EQ(f.offset['r'], -0.025f);
+    int nonzero = 0;
+    for (int c = 0; c < 256; ++c)
+        nonzero += f.offset[c] != 0;
+    EXPECT_EQ(nonzero, 3);
+}
+
+TEST(TextMesh, EmptyAndNullTextsMakeNoQuad) {
+    Geometry g;
+    g.CreateText("", nullptr, nullptr);
+    EXPECT_EQ(g.quadCount, 0);
+    EXPECT_EQ(g.quads.Len(), 0);
+    EXPECT_EQ(g.triCount, 0);
+    Geometry n;
+    FontProps f;
+    n.CreateText(nullptr, &f, nullptr);
+    EXPECT_EQ(n.quadCount, 0);
+}
+
+TEST(TextMesh, SingleCharacterQuad) {
+    FontProps f;
+    Geometry g;
+    g.CreateText("A", &f, nullptr);
+    ASSERT_EQ(g.quadCount, 1);
+    EXPECT_EQ(g.quads.Len(), 4 * 32);
+    EXPECT_EQ(g.quadPtr, reinterpret_cast<float*>(g.quads.Ptr()));
+    EXPECT_TRUE(g.needsCompile);
+    const Vtx want[4] = {{0, -0.5f, 0, 0, 0, 1, 0.078125f, 0.6875f},
+                         {0.5f, -0.5f, 0, 0, 0, 1, 0.109375f, 0.6875f},
+                         {0.5f, 0.5f, 0, 0, 0, 1, 0.109375f, 0.75f},
+                         {0, 0.5f, 0, 0, 0, 1, 0.078125f, 0.75f}};
+    for (int k = 0; k < 4; ++k) {
+        Vtx v = At(g, 0, k);
+        EXPECT_EQ(v.x, want[k].x) << k;
+        EXPECT_EQ(v.y, want[k].y) << k;
+        EXPECT_EQ(v.z, 0.0f) << k;
+        EXPECT_EQ(v.nx, 0.0f);
+        EXPECT_EQ(v.ny, 0.0f);
+        EXPECT_EQ(v.nz, 1.0f);
+        EXPECT_EQ(v.u, want[k].u) << k;
+        EXPECT_EQ(v.v, want[k].v) << k;
+    }
+}
+
+TEST(TextMesh, Alignments) {
+    FontProps f;
+    Geometry left;
+    left.CreateText("ab", &f, nullptr);
+    ASSERT_EQ(left.quadCount, 2);
+    EXPECT_EQ(Left(left, 0), 0.0f);
+    EXPECT_EQ(Right(left, 0), 0.45f);
+    EXPECT_EQ(Left(left, 1), 0.45f);
+    EXPECT_EQ(Right(left, 1), 0.9f);
+
+    GeomTextParams right = Params(-1);
+    Geometry r;
+    r.CreateText("ab", &f, &right);
+    EXPECT_FLOAT_EQ(Left(r, 0), -0.9f);
+    EXPECT_EQ(Right(r, 1), 0.0f); // b ends at x 0
+
+    GeomTextParams centred = Params(0);
+    Geometry c;
+    c.CreateText("ab", &f, &centred);
+    EXPECT_FLOAT_EQ(Left(c, 0), -0.45f);
+    EXPECT_EQ(Left(c, 1), 0.0f);
+    EXPECT_FLOAT_EQ(Right(c, 1), 0.45f);
+    // The left corners of the top edge move with the bottom ones.
+    EXPECT_EQ(At(c, 1, 3).x, Left(c, 1));
+
+    GeomTextParams minusTwo = Params(-2);
+    Geometry m;
+    m.CreateText("ab", &f, &minusTwo);
+    EXPECT_EQ(Left(m, 0), Left(c, 0));
+    EXPECT_EQ(Right(m, 1), Right(c, 1));
+
+    GeomTextParams seven = Params(7);
+    Geometry s;
+    s.CreateText("ab", &f, &seven);
+    EXPECT_EQ(Left(s, 0), 0.0f);
+    EXPECT_EQ(Right(s, 1), 0.9f);
+}
+
+TEST(TextMesh, LetterSpacingCountsAfterEveryCharacter) {
+    FontProps f;
+    GeomTextParams p = Params(1, 0.1f);
+    Geometry g;
+    g.CreateText("ab", &f, &p);
+    EXPECT_EQ(Left(g, 1), 0.55f);
+    EXPECT_EQ(Right(g, 1), 0.45f + 0.55f);
+    // Right-aligned, the spacing after the last character is part of the width.
+    GeomTextParams r = Params(-1, 0.1f);
+    Geometry h;
+    h.CreateText("ab", &f, &r);
+    float width = (0.45f + 0.1f) + ((0.45f + 0.1f) + 0.0f);
+    EXPECT_EQ(Right(h, 1), 1.0f * 0.45f + 0.55f - width);
+    EXPECT_LT(Right(h, 1), 0.0f);
+}
+
+TEST(TextMesh, TwoLinesAreCentredOnZero) {
+    FontProps f;
+    Geometry g;
+    g.CreateText("a\nb", &f, nullptr);
+    ASSERT_EQ(g.quadCount, 2);
+    EXPECT_EQ(Bottom(g, 0), -0.125f);
+    EXPECT_EQ(Top(g, 0), 0.875f);
+    EXPECT_EQ(Bottom(g, 1), -0.875f);
+    EXPECT_EQ(Top(g, 1), 0.125f);
+    // Each line starts again at x 0.
+    EXPECT_EQ(Left(g, 1), 0.0f);
+
+    Geometry t;
+    t.CreateText("a\n", &f, nullptr);
+    ASSERT_EQ(t.quadCount, 1);
+    EXPECT_EQ(Bottom(t, 0), -0.125f);
+    EXPECT_EQ(Top(t, 0), 0.875f);
+
+    // Line spacing 1: lines 1.75 apart, L = 0.875.
+    GeomTextParams p = Params(1, 0, 1);
+    Geometry s;
+    s.CreateText("a\nb", &f, &p);
+    EXPECT_EQ(Bottom(s, 0), 0.375f);
+    EXPECT_EQ(Bottom(s, 1), -1.375f);
+
+    // Three lines: the middle one sits at -0.5 .. 0.5.
+    Geometry three;
+    three.CreateText("a\nb\nc", &f, nullptr);
+    EXPECT_EQ(Bottom(three, 0), 0.25f);
+    EXPECT_EQ(Bottom(three, 1), -0.5f);
+    EXPECT_EQ(Bottom(three, 2), -1.25f);
+    // An empty line in between makes no quad but moves the lines.
+    Geometry gap;
+    gap.CreateText("a\n\nc", &f, nullptr);
+    ASSERT_EQ(gap.quadCount, 2);
+    EXPECT_EQ(Bottom(gap, 0), 0.25f);
+    EXPECT_EQ(Bottom(gap, 1), -1.25f);
+}
+
+TEST(TextMesh, EachLineIsAlignedOnItsOwn) {
+    FontProps f;
+    GeomTextParams p = Params(-1);
+    Geometry g;
+    g.CreateText("ab\nc", &f, &p);
+    ASSERT_EQ(g.quadCount, 3);
+    EXPECT_EQ(Right(g, 1), 0.0f);
+    EXPECT_FLOAT_EQ(Left(g, 2), -0.35f);
+    EXPECT_EQ(Right(g, 2), 0.0f);
+    GeomTextParams c = Params(0);
+    Geometry h;
+    h.CreateText("ab\nc", &f, &c);
+    EXPECT_FLOAT_EQ(Left(h, 0), -0.45f);
+    EXPECT_FLOAT_EQ(Left(h, 2), -0.175f);
+}
+
+TEST(TextMesh, HighBytesAndOffsets) {
+    FontProps f;
+    Geometry g;
+    const char text[] = {(char)200, 'o', '\t', 0};
+    g.CreateText(text, &f, nullptr);
+    ASSERT_EQ(g.quadCount, 3);
+    // Byte 200: column 8, row 12, width 0.5.
+    EXPECT_EQ(Right(g, 0), 0.5f);
+    EXPECT_EQ(At(g, 0, 0).u, 0.515625f);
+    EXPECT_EQ(At(g, 0, 1).u, 0.546875f);
+    EXPECT_EQ(At(g, 0, 0).v, 0.1875f);
+    EXPECT_EQ(At(g, 0, 2).v, 0.25f);
+    // 'o' (column 15, row 6) has its window shifted by -0.02 cells.
+    float uc = (15 + 0.5f - 0.02f) / 16.0f;
+    EXPECT_FLOAT_EQ(At(g, 1, 0).u, uc - 0.42f * 0.5f / 16);
+    EXPECT_FLOAT_EQ(At(g, 1, 1).u, uc + 0.42f * 0.5f / 16);
+    EXPECT_EQ(At(g, 1, 0).v, 0.5625f);
+    EXPECT_EQ(Left(g, 1), 0.5f);
+    // A control character other than the line feed makes a quad of its own.
+    EXPECT_FLOAT_EQ(Left(g, 2), 0.92f);
+    EXPECT_EQ(At(g, 2, 2).v, 1.0f);
+}
+
+// ---- The text cache ---------------------------------------------------------------------
+
+class TextCacheGL : public GLTest {
+  protected:
+    void SetUp() override {
+        GLTest::SetUp();
+        glMatrixMode(GL_PROJECTION);
+        glOrtho(-2, 2, -2, 2, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+    }
+};
+
+TEST_F(TextCacheGL, NewManager) {
+    TextManager tm;
+    EXPECT_EQ(tm.texts.Count(), 0);
+    EXPECT_EQ(tm.lastId, -1);
+    EXPECT_EQ(tm.lifetime, 5.0f);
+    EXPECT_EQ(tm.now, 0.0f);
+    EXPECT_FLOAT_EQ(tm.font.width['W'], 0.68f);
+}
+
+TEST_F(TextCacheGL, DrawingATextPutsPixelsOnScreen) {
+    TextManager tm;
+    tm.CreateDrawText("WW", nullptr);
+    EXPECT_GT(CountNot(RGBA{0, 0, 0, 0}), 1000);
+}
+
+TEST_F(TextCacheGL, SameTextAndLayoutReuseOneMesh) {
+    TextManager tm;
+    tm.CreateDrawText("Hi", nullptr);
+    GeomTextParams defaults = Params(1);
+    tm.CreateDrawText("Hi", &defaults);
+    EXPECT_EQ(tm.texts.Count(), 1);
+    GeomTextParams centred = Params(0);
+    tm.CreateDrawText("Hi", &centred);
+    EXPECT_EQ(tm.texts.Count(), 2);
+    tm.CreateDrawText("hi", nullptr);
+    EXPECT_EQ(tm.texts.Count(), 3);
+    GeomTextParams spaced = Params(1, 0.1f);
+    tm.CreateDrawText("Hi", &spaced);
+    GeomTextParams lined = Params(1, 0, 0.1f);
+    tm.CreateDrawText("Hi", &lined);
+    EXPECT_EQ(tm.texts.Count(), 5);
+    tm.CreateDrawText("H", nullptr); // a prefix is another text
+    tm.CreateDrawText("Hi!", nullptr);
+    EXPECT_EQ(tm.texts.Count(), 7);
+    TextObj* first = static_cast<TextObj*>(tm.texts.Get(0));
+    EXPECT_EQ(first->id, 0);
+    EXPECT_TRUE(first->text.IsEqual("Hi"));
+    EXPECT_FALSE(first->mesh.needsCompile); // uploaded by its first draw
+    TextObj* c = static_cast<TextObj*>(tm.texts.Get(1));
+    EXPECT_EQ(c->params.align, 0);
+}
+
+TEST_F(TextCacheGL, NullTextIsTheEmptyString) {
+    TextManager tm;
+    tm.CreateDrawText(nullptr, nullptr);
+    tm.CreateDrawText("", nullptr);
+    ASSERT_EQ(tm.texts.Count(), 1);
+    EXPECT_EQ(static_cast<TextObj*>(tm.texts.Get(0))->mesh.quadCount, 0);
+    EXPECT_EQ(tm.AddText(nullptr, nullptr), 1);
+}
+
+TEST_F(TextCacheGL, AddTextStoresWithoutDrawing) {
+    TextManager tm;
+    GeomTextParams p = Params(-1, 0.25f, 2);
+    tm.TimeStep(3.5f, 0.1f);
+    int id = tm.AddText("stored", &p);
+    EXPECT_EQ(id, 0);
+    EXPECT_EQ(CountNot(RGBA{0, 0, 0, 0}), 0);
+    TextObj* o = static_cast<TextObj*>(tm.texts.Get(0));
+    EXPECT_EQ(o->lastDrawn, 0.0f);
+    EXPECT_EQ(o->params.align, -1);
+    EXPECT_EQ(o->params.letterSpacing, 0.25f);
+    EXPECT_EQ(o->params.lineSpacing, 2.0f);
+    EXPECT_EQ(o->mesh.quadCount, 6);
+    tm.Draw(id);
+    EXPECT_EQ(o->lastDrawn, 3.5f);
+    EXPECT_GT(CountNot(RGBA{0, 0, 0, 0}), 0);
+    tm.Draw(42); // unknown id: nothing
+    EXPECT_EQ(tm.texts.Count(), 1);
+}
+
+TEST_F(TextCacheGL, ExpiryAtWholeSecondCrossings) {
+    TextManager tm;
+    tm.TimeStep(10.2f, 0.1f);
+    tm.CreateDrawText("x", nullptr);
+    tm.TimeStep(15.0f, 0.1f); // 4.8 s: stays
+    EXPECT_EQ(tm.texts.Count(), 1);
+    tm.TimeStep(15.6f, 0.6f); // 5.4 s, but no crossing: no sweep
+    EXPECT_EQ(tm.texts.Count(), 1);
+    tm.TimeStep(16.0f, 0.4f); // 5.8 s at the crossing of 16
+    EXPECT_EQ(tm.texts.Count(), 0);
+}
+
+TEST_F(TextCacheGL, AddedTextsExpireOnceTimePassesFive) {
+    TextManager tm;
+    tm.AddText("a", nullptr);
+    tm.TimeStep(0, 0);       // time staying at 0 never sweeps
+    tm.TimeStep(5.0f, 1.0f); // exactly 5 s: not more than the lifetime
+    EXPECT_EQ(tm.texts.Count(), 1);
+    tm.TimeStep(5.5f, 0.5f);
+    EXPECT_EQ(tm.texts.Count(), 1);
+    tm.TimeStep(6.0f, 0.5f);
+    EXPECT_EQ(tm.texts.Count(), 0);
+}
+
+TEST_F(TextCacheGL, SweepRemovesNeighboursAndIdsKeepCounting) {
+    TextManager tm;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(tm.AddText("t", nullptr), i);
+    tm.TimeStep(4.5f, 0.5f); // no crossing: no sweep yet
+    tm.Draw(2);              // only text 2 is fresh
+    tm.TimeStep(6.0f, 0.5f);
+    ASSERT_EQ(tm.texts.Count(), 1);
+    EXPECT_EQ(static_cast<TextObj*>(tm.texts.Get(0))->id, 2);
+    tm.TimeStep(20.0f, 1.0f);
+    EXPECT_EQ(tm.texts.Count(), 0);
+    EXPECT_EQ(tm.AddText("new", nullptr), 5);
+}
+
+TEST_F(TextCacheGL, ATextDrawnEveryFrameStays) {
+    TextManager tm;
+    float t = 0;
+    for (int frame = 0; frame < 60 * 8; ++frame) {
+        t += 1.0f / 60;
+        tm.TimeStep(t, 1.0f / 60);
+        tm.CreateDrawText("steady", nullptr);
+    }
+    EXPECT_EQ(tm.texts.Count(), 1);
+    EXPECT_EQ(tm.lastId, 0);
+}
