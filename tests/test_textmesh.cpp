@@ -3,6 +3,9 @@
 #include "glfixture.h"
 #include "textmesh.h"
 #include <GL/gl.h>
+#include <SFML/Graphics/Image.hpp>
+#include <cmath>
+#include <string>
 
 namespace {
 
@@ -231,6 +234,33 @@ TEST(TextMesh, HighBytesAndOffsets) {
     // A control character other than the line feed makes a quad of its own.
     EXPECT_FLOAT_EQ(Left(g, 2), 0.92f);
     EXPECT_EQ(At(g, 2, 2).v, 1.0f);
+}
+
+TEST(FontTexture, GlyphsLieInsideTheirTextureWindows) {
+    // The launcher font drawn by tools/makefont must agree with the engine's metrics.
+    sf::Image img;
+    ASSERT_TRUE(img.loadFromFile(std::string(VELK_SOURCE_DIR) + "/run/media/textures/font.png"));
+    ASSERT_EQ(img.getSize().x, img.getSize().y);
+    ASSERT_EQ(img.getSize().x % 16, 0u);
+    const int cell = (int)img.getSize().x / 16;
+    FontProps f;
+    for (int c = 0; c < 256; ++c) {
+        const int column = c % 16, row = c / 16; // row 0 at the top of the picture
+        const double left = (column + 0.5 + f.offset[c] - f.width[c] / 2) * cell;
+        const double right = (column + 0.5 + f.offset[c] + f.width[c] / 2) * cell;
+        int ink = 0, outside = 0;
+        for (int y = row * cell; y < (row + 1) * cell; ++y)
+            for (int x = column * cell; x < (column + 1) * cell; ++x) {
+                if (img.getPixel(x, y).a == 0) continue;
+                ++ink;
+                if (x < std::floor(left) || x >= std::ceil(right)) ++outside;
+            }
+        EXPECT_EQ(outside, 0) << "byte " << c;
+        if (c > 32 && c < 127)
+            EXPECT_GT(ink, 0) << "byte " << c;
+        else if (c <= 32 || (c >= 127 && c < 160))
+            EXPECT_EQ(ink, 0) << "byte " << c;
+    }
 }
 
 // ---- The text cache ---------------------------------------------------------------------
