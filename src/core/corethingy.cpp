@@ -238,8 +238,10 @@ void CoreThingy::InitCamera(int mode, int fit) {
         gluPerspective(60, 1, nearPlane, farPlane);
     } else if (mode == 2) {
         float s = velkRun ? 1.0f : cam2DScale;
-        // The current window size, not `aspect`, which only ResizeWindow sets.
-        float a = (float)width / (float)height;
+        // The current window size, not `aspect`, which only ResizeWindow sets. A window
+        // resized to height 0 counts as height 1, as ResizeWindow does, to keep the
+        // ratio finite.
+        float a = (float)width / (float)(height > 0 ? height : 1);
         if (fit == 0) {
             glOrtho(-s, s, -s, s, -100, 100);
         } else if (fit == 1 && a <= 1) {
