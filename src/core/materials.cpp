@@ -291,9 +291,12 @@ TextureManager::TextureManager() {
     allowUnbind = true;
 }
 
-// Texture items are deliberately not destroyed: they and their GL textures live until the
-// process ends.
-TextureManager::~TextureManager() {}
+// The manager made every item and the items live as long as the manager (the whole run).
+// Freeing them releases memory only: a Texture deliberately never deletes its GL texture.
+TextureManager::~TextureManager() {
+    for (int i = 0; i < itemCount; ++i)
+        delete reinterpret_cast<Texture*>(GetLoadedItem(i));
+}
 
 void TextureManager::QueryFile(const char* path, MediaManagerGroup* group, int* outFirst, int* outCount) {
     QueryFileOneItem(path, group, outFirst, outCount);

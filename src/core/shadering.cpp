@@ -331,9 +331,12 @@ ShaderManager::ShaderManager() : bound(nullptr), shadersEnabled(true), velkRun(I
     allowUnbind = true;
 }
 
-// Shader items are deliberately not destroyed: they and their GL programs live until the
-// process ends.
-ShaderManager::~ShaderManager() {}
+// The manager made every item and the items live as long as the manager (the whole run).
+// Freeing them releases memory only: a Shader deliberately never deletes its GL objects.
+ShaderManager::~ShaderManager() {
+    for (int i = 0; i < itemCount; ++i)
+        delete reinterpret_cast<Shader*>(GetLoadedItem(i));
+}
 
 void ShaderManager::QueryFile(const char* path, MediaManagerGroup* group, int* outFirst, int* outCount) {
     QueryFileOneItem(path, group, outFirst, outCount);

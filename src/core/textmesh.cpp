@@ -20,9 +20,9 @@ FontProps::FontProps() {
                   {'w', 0.62f}, {'x', 0.4f},  {'y', 0.4f},  {'z', 0.4f}};
     for (const auto& e : widths)
         width[e.c] = e.w;
-    offset['o'] = -0.02f;
-    offset['t'] = -0.05f;
-    offset['r'] = -0.025f;
+    offset[(unsigned char)'o'] = -0.02f;
+    offset[(unsigned char)'t'] = -0.05f;
+    offset[(unsigned char)'r'] = -0.025f;
 }
 
 void Geometry::CreateText(char const* text, FontProps* font, GeomTextParams* params) {
