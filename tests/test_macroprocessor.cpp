@@ -327,13 +327,42 @@ TEST_F(MacroFilesTest, DofileChainsPaste) {
     EXPECT_EQ(Rewrite("dofile 'a.txt'\n"), "c = 3\n\n\n\n\n");
 }
 
-TEST_F(MacroFilesTest, SelfPastingFileStopsAtNestingLimit) {
-    WriteText("self.txt", "a()\ndofile 'self.txt'\n");
+TEST_F(MacroFilesTest, SelfPastingFileIsNotPastedAgain) {
+    // Two self-pastes per file would grow without end if only the depth stopped them.
+    WriteText("self.txt", "a()\ndofile 'self.txt'\ndofile './self.txt'\n");
     testing::internal::CaptureStdout();
     std::string out = Rewrite("dofile 'self.txt'\n");
     std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(printed, "WARNING! dofile nested too deep, not pasting self.txt\n");
-    EXPECT_EQ(CountOf(out, "a()"), 16); // the nesting limit
+    EXPECT_EQ(printed, "WARNING! dofile pastes itself, not pasting self.txt\n"
+                       "WARNING! dofile pastes itself, not pasting ./self.txt\n");
+    EXPECT_EQ(out, "a()\n\n\n\n\n\n\n");
+    EXPECT_EQ(LuaLoadError(out), "");
+}
+
+TEST_F(MacroFilesTest, CycleThroughOtherFilesStops) {
+    WriteText("a.txt", "a()\ndofile 'b.txt'\n");
+    WriteText("b.txt", "b()\ndofile 'a.txt'\n");
+    testing::internal::CaptureStdout();
+    std::string out = Rewrite("dofile 'a.txt'\ndofile 'a.txt'\n");
+    std::string printed = testing::internal::GetCapturedStdout();
+    // The same file may be pasted again side by side, just not inside itself.
+    EXPECT_EQ(CountOf(out, "a()"), 2);
+    EXPECT_EQ(CountOf(out, "b()"), 2);
+    EXPECT_EQ(CountOf(printed, "WARNING! dofile pastes itself, not pasting a.txt\n"), 2);
+}
+
+TEST_F(MacroFilesTest, LongChainStopsAtNestingLimit) {
+    for (int i = 1; i <= 20; i++) {
+        std::string name = "f" + std::to_string(i) + ".txt";
+        WriteText(name.c_str(),
+                  "x" + std::to_string(i) + "()\ndofile 'f" + std::to_string(i + 1) + ".txt'\n");
+    }
+    testing::internal::CaptureStdout();
+    std::string out = Rewrite("dofile 'f1.txt'\n");
+    std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed, "WARNING! dofile nested too deep, not pasting f17.txt\n");
+    EXPECT_EQ(CountOf(out, "x16()"), 1); // sixteen files deep is allowed
+    EXPECT_EQ(CountOf(out, "x17()"), 0);
     EXPECT_EQ(LuaLoadError(out), "");
 }
 

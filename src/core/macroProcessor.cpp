@@ -6,18 +6,28 @@
 #include "strfuncs.h"
 
 #include <cstdio>
+#include <sys/stat.h>
+#include <vector>
 
 namespace {
 
-// A file that pastes itself (directly or through others) would recurse without end;
-// deeper pastes than this print a warning and paste nothing.
+// A file that pastes itself, directly or through others, would recurse without end: a
+// file already being pasted further out is not pasted again (found by device and inode,
+// so "./a.txt" is the same file as "a.txt"). Chains of distinct files stop at this
+// depth. Both print a warning and paste nothing.
 const int kMaxPasteDepth = 16;
+
+struct FileId {
+    dev_t device;
+    ino_t inode;
+};
+typedef std::vector<FileId> PasteChain;
 
 struct MacroState {
     const char* text;
     int length;
     DataBlock* out;
-    int depth;
+    PasteChain* chain; // files being pasted, outermost first
 
     int pos = 0;
     bool hold = true;
@@ -48,30 +58,45 @@ struct MacroState {
     void Emit(char c) { out->Append(c); }
 };
 
-void ProcessText(DataBlock* in, DataBlock* out, bool appendNull, bool outputScopes, int depth);
+void ProcessText(DataBlock* in, DataBlock* out, bool appendNull, bool outputScopes, PasteChain* chain);
+
+bool InChain(const PasteChain& chain, const struct stat& st) {
+    for (const FileId& id : chain)
+        if (id.device == st.st_dev && id.inode == st.st_ino) return true;
+    return false;
+}
 
 // dofile "name": replaced by the rewritten file and a line end.
 void PasteFile(MacroState& s, int p) {
-    int open = p + 6;
-    while (open < s.length && s.text[open] != '\'' && s.text[open] != '"')
-        open++;
-    int close = open + 1;
-    while (close < s.length && s.text[close] != '\'' && s.text[close] != '"')
-        close++;
+    int openQuote = p + 6;
+    while (openQuote < s.length && s.text[openQuote] != '\'' && s.text[openQuote] != '"')
+        openQuote++;
+    int closeQuote = openQuote + 1;
+    while (closeQuote < s.length && s.text[closeQuote] != '\'' && s.text[closeQuote] != '"')
+        closeQuote++;
     // Without both quotes there is no file name: the line passes through unchanged.
-    if (open >= s.length || close >= s.length) return;
+    if (openQuote >= s.length || closeQuote >= s.length) return;
 
     DataBlock name;
-    name.Append(s.text + open + 1, close - open - 1);
+    name.Append(s.text + openQuote + 1, closeQuote - openQuote - 1);
     DataBlock file;
     DataBlock pasted;
-    if (s.depth + 1 > kMaxPasteDepth)
+    struct stat st;
+    bool exists = stat(name.CStr(), &st) == 0;
+    if (!exists) {
+        // A missing file pastes nothing, silently, like one that cannot be read.
+    } else if (InChain(*s.chain, st)) {
+        printf("WARNING! dofile pastes itself, not pasting %s\n", name.CStr());
+    } else if (static_cast<int>(s.chain->size()) >= kMaxPasteDepth) {
         printf("WARNING! dofile nested too deep, not pasting %s\n", name.CStr());
-    else if (file.ReadFile(name.CStr()))
-        ProcessText(&file, &pasted, false, s.scopeMarkers, s.depth + 1);
+    } else if (file.ReadFile(name.CStr())) {
+        s.chain->push_back(FileId{st.st_dev, st.st_ino});
+        ProcessText(&file, &pasted, false, s.scopeMarkers, s.chain);
+        s.chain->pop_back();
+    }
     s.out->Append(&pasted);
     s.Emit('\n');
-    s.pos = close + 1;
+    s.pos = closeQuote + 1;
     s.hold = true;
 }
 
@@ -274,13 +299,13 @@ void ApplyRules(MacroState& s) {
     if (s.At(s.pos) == '\n') IndentationStep(s);
 }
 
-void ProcessText(DataBlock* in, DataBlock* out, bool appendNull, bool outputScopes, int depth) {
+void ProcessText(DataBlock* in, DataBlock* out, bool appendNull, bool outputScopes, PasteChain* chain) {
     MacroState s;
     s.text = in->CStr();
     if (!s.text) s.text = "";
     s.length = strlength(s.text);
     s.out = out;
-    s.depth = depth;
+    s.chain = chain;
     s.scopeMarkers = outputScopes;
 
     while (s.pos < s.length) {
@@ -317,7 +342,8 @@ void ProcessText(DataBlock* in, DataBlock* out, bool appendNull, bool outputScop
 } // namespace
 
 void ProcessLuaMacros(DataBlock* in, DataBlock* out, bool appendNull, bool outputScopes) {
-    ProcessText(in, out, appendNull, outputScopes, 0);
+    PasteChain chain;
+    ProcessText(in, out, appendNull, outputScopes, &chain);
 }
 
 bool WhiteSpaceBefore(const char* text, int pos) {
