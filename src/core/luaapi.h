@@ -94,3 +94,53 @@ int pubLSetBackCull(lua_State* L);
 int pubLDrawLine(lua_State* L);
 int pubLSetAmbientColor(lua_State* L);
 int pubLQuad(lua_State* L);
+
+// ---- Media, shaders, text, sound, music, render target, save data ------------------------
+
+int pubLAddTex(lua_State* L);
+int pubLBindTex(lua_State* L);
+int pubLAddGeom(lua_State* L);
+int pubLAddShad(lua_State* L);
+int pubLBindShad(lua_State* L);
+int pubLSetShadersEnabled(lua_State* L);
+int pubLGetShadersEnabled(lua_State* L);
+int pubLNewAudio(lua_State* L);
+int pubLSetAudioData(lua_State* L);
+int pubLGetAudioData(lua_State* L);
+int pubLAddAudio(lua_State* L);
+int pubLPlayAudio(lua_State* L);
+int pubLStopAudio(lua_State* L);
+int pubLAudioProps(lua_State* L);
+int pubLAddMusic(lua_State* L);
+int pubLPlayMusic(lua_State* L);
+int pubLStopMusic(lua_State* L);
+int pubLMusicProps(lua_State* L);
+int pubLDeclareUniform(lua_State* L);
+int pubLUpdateUniform(lua_State* L);
+int pubLBeginRTT(lua_State* L);
+int pubLEndRTT(lua_State* L);
+int pubLReadSaveString(lua_State* L);
+int pubLWriteSaveString(lua_State* L);
+int pubLCreateDrawText(lua_State* L);
+int pubLSetScreenshotDir(lua_State* L);
+// As Text, but stores the text without drawing it and returns its text id; bound to no global.
+int pubLAddText(lua_State* L);
+
+// ---- Camera, input, window, folders, noise -----------------------------------------------
+
+int pubLLookAt(lua_State* L);
+int pubLSetCam(lua_State* L);
+int pubLSet2DCamScale(lua_State* L);
+int pubLGetScriptsPath(lua_State* L);
+int pubLGetMediaPath(lua_State* L);
+int pubLGetMouseScalar(lua_State* L);
+int pubLGetMouseTotal(lua_State* L);
+int pubLGetWindowSize(lua_State* L);
+int pubLGetMouseRelative(lua_State* L);
+int pubLSetMouseVis(lua_State* L);
+int pubLSetMouseFree(lua_State* L);
+int pubLBindKey(lua_State* L);
+int pubLSetTypingMode(lua_State* L);
+int pubLSetVSync(lua_State* L);
+int pubLNoise(lua_State* L);
+int pubLSetNoiseSeed(lua_State* L);
