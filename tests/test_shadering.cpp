@@ -33,7 +33,6 @@ GLEntryPoint FakeLookup(const char* name) {
 }
 
 void ClearEntryPoints() {
-    using namespace vgl;
     vgl::glCreateProgramObjectARB = nullptr;
     vgl::glDeleteObjectARB = nullptr;
     vgl::glCreateShaderObjectARB = nullptr;
