@@ -144,3 +144,16 @@ int pubLSetTypingMode(lua_State* L);
 int pubLSetVSync(lua_State* L);
 int pubLNoise(lua_State* L);
 int pubLSetNoiseSeed(lua_State* L);
+
+// ---- Space mapper -----------------------------------------------------------------------
+
+int pubLSetSpaceMapper(lua_State* L);
+int pubLSpaceReset(lua_State* L);
+int pubLAddSpaceObject(lua_State* L);
+int pubLSpaceEvent(lua_State* L);
+int pubLMapPoint(lua_State* L);
+int pubLMapLine(lua_State* L);
+int pubLDebugDrawSegments(lua_State* L);
+int pubLSet2DSpaceBounds(lua_State* L);
+// The shared body of MapPoint (line mode false) and MapLine (line mode true).
+int pubLMapMovement(lua_State* L, bool lineMode);
