@@ -1,0 +1,257 @@
+// End to end: a real window of the application base under the X server of the test run,
+// with keys, clicks, wheel steps and pointer motion injected by xdotool and taken in by the
+// real frame step (event polling, limiter and all).
+#include "corethingy_testing.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string Output(const std::string& cmd) {
+    std::string out;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return out;
+    char buf[256];
+    while (fgets(buf, sizeof buf, p))
+        out += buf;
+    pclose(p);
+    return out;
+}
+
+bool HaveXdotool() {
+    return system("command -v xdotool >/dev/null 2>&1") == 0;
+}
+
+// Keyboard focus and the pointer belong to the whole X server, and other tests open windows
+// on the shared one at the same time. So each test here runs again in a child process on an
+// X server of its own, and the parent only checks the child's outcome.
+const char* const kPrivateServerVar = "VELK_E2E_PRIVATE_X";
+
+bool InPrivateServer() {
+    return getenv(kPrivateServerVar) != nullptr;
+}
+
+// Starts an X server of our own on a display that the server itself picks as free
+// (-displayfd), so that parallel tests never end up sharing one. Returns its pid and
+// display number, or -1.
+pid_t StartPrivateServer(int* display) {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+               (char*)nullptr);
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (pid > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(fds[0]);
+    if (pid > 0 && number.empty()) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        return -1;
+    }
+    *display = atoi(number.c_str());
+    return pid;
+}
+
+// Runs the current test in a child process on a private X server; true when it passed.
+bool RunInPrivateServer() {
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return false;
+    self[n] = 0;
+    int display = 0;
+    pid_t server = StartPrivateServer(&display);
+    if (server < 0) {
+        printf("could not start Xvfb\n");
+        return false;
+    }
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string filter = std::string(info->test_suite_name()) + "." + info->name();
+    std::string cmd = "env DISPLAY=:" + std::to_string(display) + " " + kPrivateServerVar + "=1 '" + self +
+                      "' --gtest_filter=" + filter + " 2>&1";
+    std::string out;
+    int rc = -1;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[512];
+        while (fgets(buf, sizeof buf, p))
+            out += buf;
+        rc = pclose(p);
+    }
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    // The child must have run exactly this test, not an empty selection.
+    bool passed = rc == 0 && out.find("[  PASSED  ] 1 test.") != std::string::npos;
+    if (!passed) printf("%s", out.c_str());
+    return passed;
+}
+
+class RealWindow : public ::testing::Test {
+  protected:
+    RecordingCore core;
+    std::string id;
+
+    void SetUp() override {
+        if (!HaveXdotool()) GTEST_SKIP() << "xdotool is not installed";
+        if (!InPrivateServer()) {
+            delegated = true;
+            ASSERT_TRUE(RunInPrivateServer());
+            return;
+        }
+        core.SetupStandardWindow();
+        ASSERT_TRUE(core.window.isOpen());
+        core.input.keyState.SetDefaults();
+        id = std::to_string((unsigned long)core.window.getSystemHandle());
+        // Past the warm-up frames, so that pointer motion counts.
+        for (int i = 0; i < 6; i++)
+            core.TimeStep();
+        ASSERT_EQ(Run("xdotool windowfocus --sync " + id), 0);
+        ASSERT_EQ(Run("xdotool mousemove --window " + id + " 512 384"), 0);
+        Steps(3);
+        core.gameKeys.clear();
+    }
+    int Run(const std::string& cmd) { return system((cmd + " >/dev/null 2>&1").c_str()); }
+    // Frame steps until `done` holds or two seconds of frames have passed; the OR of the
+    // step results is kept in `result`.
+    bool StepUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 120; i++) {
+            result |= core.TimeStep();
+            if (done()) return true;
+        }
+        return false;
+    }
+    void Steps(int n) {
+        for (int i = 0; i < n; i++)
+            result |= core.TimeStep();
+    }
+    bool Saw(int gameKey, int state) {
+        for (auto& k : core.gameKeys)
+            if (k.first == gameKey && k.second == state) return true;
+        return false;
+    }
+    int Count(int gameKey, int state) {
+        int n = 0;
+        for (auto& k : core.gameKeys)
+            n += (k.first == gameKey && k.second == state);
+        return n;
+    }
+    int result = 0;
+    bool delegated = false; // the child process ran the test
+};
+
+#define E2E_BODY()                                                                                           \
+    if (delegated) return
+
+TEST_F(RealWindow, TitleIsVelkEngine) {
+    E2E_BODY();
+    EXPECT_EQ(Output("xdotool getwindowname " + id), "velkEngine\n");
+}
+
+TEST_F(RealWindow, KeyPressAndReleaseBecomeGameKeys) {
+    E2E_BODY();
+    core.SetKeyBind(7, sf::Keyboard::A, false);
+    ASSERT_EQ(Run("xdotool key a"), 0);
+    EXPECT_TRUE(StepUntil([&] { return Saw(7, 0); }));
+    EXPECT_EQ(Count(7, 1), 1);
+    EXPECT_EQ(Count(7, 0), 1);
+    EXPECT_EQ(result, 0);
+}
+
+TEST_F(RealWindow, HeldKeyRepeatsAfterTheDelay) {
+    E2E_BODY();
+    core.SetKeyBind(7, sf::Keyboard::A, false);
+    ASSERT_EQ(Run("xdotool keydown a"), 0);
+    EXPECT_TRUE(StepUntil([&] { return Saw(7, 1); }));
+    sf::Clock held;
+    EXPECT_TRUE(StepUntil([&] { return Saw(7, 2); }));
+    float firstRepeat = held.getElapsedTime().asSeconds();
+    Steps(30); // half a second: about eleven more repeats at 0.045 s
+    ASSERT_EQ(Run("xdotool keyup a"), 0);
+    EXPECT_TRUE(StepUntil([&] { return Saw(7, 0); }));
+    EXPECT_EQ(Count(7, 1), 1); // X key repeat events do not press again
+    EXPECT_GT(firstRepeat, 0.3f);
+    EXPECT_LT(firstRepeat, 0.5f);
+    int repeats = Count(7, 2);
+    EXPECT_GE(repeats, 8);
+    EXPECT_LE(repeats, 14);
+}
+
+TEST_F(RealWindow, EscapeEndsTheStep) {
+    E2E_BODY();
+    ASSERT_EQ(Run("xdotool key Escape"), 0);
+    EXPECT_TRUE(StepUntil([&] { return result != 0; }));
+    EXPECT_EQ(result, -1);
+}
+
+TEST_F(RealWindow, TypingModeDropsKeysButNotEscape) {
+    E2E_BODY();
+    core.SetTypingMode(1);
+    ASSERT_EQ(Run("xdotool key b"), 0);
+    Steps(10);
+    EXPECT_TRUE(core.gameKeys.empty());
+    EXPECT_TRUE(core.typed.empty());
+    ASSERT_EQ(Run("xdotool key Escape"), 0);
+    EXPECT_TRUE(StepUntil([&] { return result != 0; }));
+    EXPECT_EQ(result, -1);
+    EXPECT_TRUE(Saw(36, 1));
+}
+
+TEST_F(RealWindow, ClicksAndWheelSteps) {
+    E2E_BODY();
+    core.SetKeyBind(1, 101, false);
+    core.SetKeyBind(2, 102, false);
+    core.SetKeyBind(3, 106, false);
+    core.SetKeyBind(4, 107, false);
+    ASSERT_EQ(Run("xdotool click 1 click 3"), 0);
+    EXPECT_TRUE(StepUntil([&] { return Saw(2, 0); }));
+    EXPECT_TRUE(Saw(1, 1));
+    EXPECT_TRUE(Saw(1, 0));
+    EXPECT_TRUE(Saw(2, 1));
+    // X11 sends two SFML events per notch; each notch must count once.
+    ASSERT_EQ(Run("xdotool click 4 click 5 click 5"), 0);
+    EXPECT_TRUE(StepUntil([&] { return Count(4, 1) == 2; }));
+    Steps(5);
+    EXPECT_EQ(Count(3, 1), 1);
+    EXPECT_EQ(Count(4, 1), 2);
+    EXPECT_FALSE(Saw(3, 0));
+    EXPECT_FALSE(Saw(4, 0));
+}
+
+TEST_F(RealWindow, LockedMouseIsWarpedBackAndMovesTheVirtualCursor) {
+    E2E_BODY();
+    ASSERT_TRUE(core.mouseLocked);
+    float cursorBefore = core.cursorX;
+    ASSERT_EQ(Run("xdotool mousemove --window " + id + " 612 384"), 0);
+    EXPECT_TRUE(StepUntil([&] { return core.cursorX != cursorBefore; }));
+    EXPECT_NEAR(core.cursorX - cursorBefore, 100.0f / 1024, 1e-4f);
+    Steps(3);
+    // The pointer sits at the window centre again.
+    std::string loc = Output("xdotool getmouselocation --shell");
+    sf::Vector2i p = sf::Mouse::getPosition(core.window);
+    EXPECT_EQ(p, sf::Vector2i(512, 384)) << loc;
+}
+
+TEST_F(RealWindow, FreeMouseFollowsThePointer) {
+    E2E_BODY();
+    core.SetMouseState(-1, 0);
+    ASSERT_EQ(Run("xdotool mousemove --window " + id + " 256 192"), 0);
+    EXPECT_TRUE(StepUntil([&] { return core.mouseX == 0.25f; }));
+    EXPECT_FLOAT_EQ(core.mouseY, 0.25f);
+    EXPECT_EQ(sf::Mouse::getPosition(core.window), sf::Vector2i(256, 192));
+}
+
+} // namespace
