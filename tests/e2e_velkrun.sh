@@ -6,8 +6,10 @@
 set -u
 BUILD=$(cd "$1" && pwd)
 SRC=$(cd "$2" && pwd)
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$BUILD" "$SRC"
+# An X server of our own, so that the windows found by name are this test's, not those of
+# tests running beside it.
+if [ -z "${VELK_E2E_OWN_X:-}" ]; then
+    VELK_E2E_OWN_X=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$BUILD" "$SRC"
 fi
 VELKRUN="$BUILD/velkRun"
 WORK=$(mktemp -d /tmp/velk-e2e-XXXXXX)
@@ -139,7 +141,7 @@ run_idle() {
     local wid
     wid=$(xdotool search --name '^velkEngine$' | head -n 1)
     geometry=$(xwininfo -id "$wid" | awk '/Width:/ {w=$2} /Height:/ {h=$2} /Override Redirect/ {o=$4} END {print w "x" h " " o}')
-    xdotool windowfocus --sync "$wid" key Escape
+    xdotool key --window "$wid" Escape
     ended=no
     for _ in $(seq 100); do
         if ! kill -0 "$pid" 2>/dev/null; then

@@ -69,6 +69,13 @@ class HostTest : public ::testing::Test {
         return result;
     }
     lua_State* S() { return host->luaState; }
+    // Sends Escape (press and release) to the host's own window, as synthetic X events.
+    void PressEscape() {
+        std::string cmd = "xdotool key --window " +
+                          std::to_string((unsigned long)host->window.getSystemHandle()) + " Escape";
+        ASSERT_EQ(system(cmd.c_str()), 0);
+        sf::sleep(sf::milliseconds(100)); // let the events reach this client's queue
+    }
     double Number(const char* global) { return GlobalNumber(S(), global); }
     std::string String(const char* global) {
         lua_getglobal(S(), global);
@@ -120,6 +127,20 @@ TEST_F(HostTest, LuaScriptRunsItsCallbacksInOrder) {
     EXPECT_EQ(log.find("D0,0;", 7), std::string::npos);
     EXPECT_NE(log.find(",0.01666"), std::string::npos);
     EXPECT_EQ(out, "");
+}
+
+TEST_F(HostTest, EscapeEndsTheRunOnlyFromFrameThree) {
+    ASSERT_EQ(Start("esc.lua", kRecorder), 0);
+    PressEscape();
+    EXPECT_EQ(Step(), 0); // frame 1: the core's -1 is dropped
+    PressEscape();
+    EXPECT_EQ(Step(), 0); // frame 2
+    EXPECT_EQ(Step(), 0); // frame 3 draws
+    EXPECT_EQ(String("log"), "I;D0,0;");
+    PressEscape();
+    EXPECT_EQ(Step(), -1); // frame 4 ends the run, after it was drawn
+    std::string log = String("log");
+    EXPECT_EQ(std::count(log.begin(), log.end(), 'D'), 2);
 }
 
 TEST_F(HostTest, ScriptTypeByNameEnding) {
