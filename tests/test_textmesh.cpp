@@ -45,22 +45,26 @@ GeomTextParams Params(int align, float letterSpacing = 0, float lineSpacing = 0)
 
 TEST(FontMetrics, Tables) {
     FontProps f;
-    EXPECT_FLOAT_EQ(f.width['A'], 0.5f);
-    EXPECT_FLOAT_EQ(f.width['a'], 0.45f);
-    EXPECT_FLOAT_EQ(f.width['v'], 0.45f);
-    EXPECT_FLOAT_EQ(f.width[' '], 0.23f);
-    EXPECT_FLOAT_EQ(f.width['!'], 0.18f);
-    EXPECT_FLOAT_EQ(f.width['W'], 0.68f);
-    EXPECT_FLOAT_EQ(f.width['m'], 0.62f);
-    EXPECT_FLOAT_EQ(f.width['s'], 0.25f);
-    EXPECT_FLOAT_EQ(f.width['S'], 0.45f);
-    EXPECT_FLOAT_EQ(f.width['z'], 0.4f);
-    EXPECT_FLOAT_EQ(f.width[0], 0.5f);
-    EXPECT_FLOAT_EQ(f.width[200], 0.5f);
-    EXPECT_FLOAT_EQ(f.width[255], 0.5f);
-    EXPECT_FLOAT_EQ(f.offset['o'], -0.02f);
-    EXPECT_FLOAT_EQ(f.offset['t'], -0.05f);
-    EXPECT_FLOAT_EQ(f.offset['r'], -0.025f);
+    // Every byte that has a width of its own; the font tables are indexed by byte value.
+    static const struct {
+        unsigned char c;
+        float w;
+    } own[] = {{' ', 0.23f}, {'!', 0.18f}, {',', 0.18f}, {'.', 0.18f}, {'I', 0.3f},  {'J', 0.3f},
+               {'M', 0.55f}, {'O', 0.58f}, {'Q', 0.55f}, {'S', 0.45f}, {'V', 0.58f}, {'W', 0.68f},
+               {'c', 0.35f}, {'e', 0.38f}, {'f', 0.32f}, {'i', 0.25f}, {'j', 0.25f}, {'l', 0.25f},
+               {'m', 0.62f}, {'n', 0.5f},  {'o', 0.42f}, {'r', 0.35f}, {'s', 0.25f}, {'t', 0.4f},
+               {'w', 0.62f}, {'x', 0.4f},  {'y', 0.4f},  {'z', 0.4f}};
+    for (int c = 0; c < 256; ++c) {
+        float expected = (c >= 'a' && c <= 'z') ? 0.45f : 0.5f;
+        for (const auto& e : own)
+            if (e.c == c) expected = e.w;
+        EXPECT_FLOAT_EQ(f.width[c], expected) << "byte " << c;
+    }
+    EXPECT_FLOAT_EQ(f.width[static_cast<unsigned char>('A')], 0.5f);
+    EXPECT_FLOAT_EQ(f.width[static_cast<unsigned char>('v')], 0.45f);
+    EXPECT_FLOAT_EQ(f.offset[static_cast<unsigned char>('o')], -0.02f);
+    EXPECT_FLOAT_EQ(f.offset[static_cast<unsigned char>('t')], -0.05f);
+    EXPECT_FLOAT_EQ(f.offset[static_cast<unsigned char>('r')], -0.025f);
     int nonzero = 0;
     for (int c = 0; c < 256; ++c)
         nonzero += f.offset[c] != 0;
@@ -281,7 +285,7 @@ TEST_F(TextCacheGL, NewManager) {
     EXPECT_EQ(tm.lastId, -1);
     EXPECT_EQ(tm.lifetime, 5.0f);
     EXPECT_EQ(tm.now, 0.0f);
-    EXPECT_FLOAT_EQ(tm.font.width['W'], 0.68f);
+    EXPECT_FLOAT_EQ(tm.font.width[static_cast<unsigned char>('W')], 0.68f);
 }
 
 TEST_F(TextCacheGL, DrawingATextPutsPixelsOnScreen) {
