@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -128,6 +129,21 @@ inline sf::Event PlainEvent(sf::Event::EventType type) {
     e.type = type;
     return e;
 }
+
+// A command line: the program path, then the given words.
+struct Args {
+    std::vector<std::string> words;
+    std::vector<char*> ptrs;
+    explicit Args(std::initializer_list<const char*> list) {
+        words.push_back("velkRun");
+        for (const char* w : list)
+            words.push_back(w);
+        for (auto& w : words)
+            ptrs.push_back(&w[0]);
+        ptrs.push_back(nullptr);
+    }
+    int argc() const { return (int)words.size(); }
+};
 
 // Restores the program kind when a test that switched to velkRun ends.
 struct ProgramKindGuard {

@@ -220,20 +220,6 @@ TEST(CoreSpaceMapper, DestructionFreesTheMapper) {
 
 // ---- Command line --------------------------------------------------------------------
 
-struct Args {
-    std::vector<std::string> words;
-    std::vector<char*> ptrs;
-    explicit Args(std::initializer_list<const char*> list) {
-        words.push_back("velkRun");
-        for (const char* w : list)
-            words.push_back(w);
-        for (auto& w : words)
-            ptrs.push_back(&w[0]);
-        ptrs.push_back(nullptr);
-    }
-    int argc() const { return (int)words.size(); }
-};
-
 struct Window {
     int width, height;
     bool fullscreen, maxRes;

@@ -244,6 +244,29 @@ TEST(WindowClose, SecondApplicationObjectOpensItsOwnWindow) {
     EXPECT_EQ(m[5], -1.0f);
 }
 
+TEST(WindowSize, ZeroOrNegativeSizeOpensAOnePixelWindow) {
+    // "r 0 0" on the command line: the X server would refuse the window and end the run.
+    Args args({"r", "0", "0"});
+    RecordingCore core;
+    core.DeclareArgs(args.argc(), args.ptrs.data());
+    core.ParseArgs();
+    EXPECT_EQ(core.width, 0);
+    core.SetupStandardWindow();
+    ASSERT_TRUE(core.window.isOpen());
+    EXPECT_EQ(core.width, 1);
+    EXPECT_EQ(core.height, 1);
+    EXPECT_EQ(core.window.getSize(), sf::Vector2u(1, 1));
+    EXPECT_EQ(core.aspect, 1.0f);
+
+    RecordingCore other;
+    other.width = -5;
+    other.height = 300;
+    other.SetupStandardWindow();
+    ASSERT_TRUE(other.window.isOpen());
+    EXPECT_EQ(other.width, 1);
+    EXPECT_EQ(other.height, 300);
+}
+
 TEST(WindowMaxRes, TakesTheBestFullscreenModeInAWindow) {
     RecordingCore core;
     core.maxRes = true;

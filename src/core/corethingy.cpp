@@ -168,9 +168,16 @@ sf::VideoMode CoreThingy::ChooseVideoMode(const std::vector<sf::VideoMode>& full
     return mode;
 }
 
+static const int kMaxWindowSide = 32767;
+
 void CoreThingy::InitSystem() {
     sf::Uint32 style = sf::Style::Resize | sf::Style::Close;
     if (fullscreen) style |= sf::Style::Fullscreen;
+    // The X server refuses a window with a side of 0 (and hangs on one past its 16-bit
+    // limit), which would end the process; a size from the command line such as "r 0 0"
+    // is therefore kept within 1 .. 32767 pixels each way.
+    width = width < 1 ? 1 : (width > kMaxWindowSide ? kMaxWindowSide : width);
+    height = height < 1 ? 1 : (height > kMaxWindowSide ? kMaxWindowSide : height);
     sf::VideoMode mode(width, height, bitsPerPixel);
     if (maxRes) mode = ChooseVideoMode(sf::VideoMode::getFullscreenModes());
     sf::ContextSettings settings(0, 0, 0, 2, 0);
