@@ -1,0 +1,192 @@
+#!/usr/bin/env bash
+# velkEngine end to end: the launcher lists a scripts folder, is driven with real key
+# presses, pointer motion and clicks (xdotool), keeps "prefs.txt" and runs the chosen
+# script in a new window; what it draws is read back from the X server.
+#   bash e2e_launcher.sh <build dir> <source dir>
+set -euo pipefail
+build="$(cd "$1" && pwd)"
+src="$(cd "$2" && pwd)"
+engine="$build/velkEngine"
+grab="$src/tests/support/screengrab.py"
+[ -x "$engine" ] || { echo "missing $engine"; exit 1; }
+command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
+export ALSOFT_DRIVERS=null
+
+work="$(mktemp -d /tmp/velk_e2e_launcher.XXXXXX)"
+xvfb_pid=""
+engine_pid=""
+cleanup() {
+  [ -n "$engine_pid" ] && kill "$engine_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The suite runs many windowed tests at once on one display, and keys and pointer
+# motion go to whichever window has them; this test gets a display of its own.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
+
+fail() { echo "FAIL: $*"; for f in "$dir"/out.txt "$dir"/err.txt; do [ -f "$f" ] && { echo "--- $f"; cat "$f"; }; done; exit 1; }
+
+# A script that reports itself, the shader switch and then ends with an error in Draw.
+script() { # script NAME
+  cat >"$1" <<EOF
+print("RAN $(basename "$1")")
+local frames = 0
+function Init() print("SHADERS " .. GetShadersEnabled()) end
+function Draw(t, dt)
+  frames = frames + 1
+  if frames > 3 then error("enough") end
+end
+function KeyHappen(k, s, t) end
+function OnError() print("ONERROR") end
+EOF
+}
+
+# Fresh working folder with media and the given script files (none: no scripts folder).
+setup() { # setup NAME [SCRIPT...]
+  dir="$work/$1"; shift
+  mkdir -p "$dir"
+  cp -r "$src/run/media" "$dir/media"
+  if [ $# -gt 0 ]; then
+    mkdir -p "$dir/scripts"
+    for s in "$@"; do script "$dir/scripts/$s"; done
+  fi
+}
+
+start() {
+  (cd "$dir" && exec "$engine" >out.txt 2>err.txt) &
+  engine_pid=$!
+  wid=""
+  for _ in $(seq 200); do
+    wid="$(xdotool search --name '^velkEngine$' 2>/dev/null | head -n1 || true)"
+    [ -n "$wid" ] && break
+    sleep 0.05
+  done
+  [ -n "$wid" ] || fail "no launcher window"
+  # Pointer motion counts once game time has started (the fifth frame step).
+  sleep 1
+}
+
+# Waits for velkEngine to end; fails if it is still running after $1 seconds.
+finish() { # finish SECONDS
+  for _ in $(seq $(($1 * 20))); do
+    kill -0 "$engine_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill -0 "$engine_pid" 2>/dev/null && fail "velkEngine still running"
+  wait "$engine_pid" || fail "velkEngine exited with $?"
+  engine_pid=""
+}
+
+bytes() { od -An -tx1 "$1" | tr -s ' \n' ' ' | sed 's/^ //;s/ $//'; }
+
+# Moves the virtual cursor: with the mouse locked each motion is an offset from the
+# window centre, and one window width of travel (1024 pixels) is one unit.
+move() { # move DX DY   (pixels, y down)
+  xdotool mousemove --window "$wid" $((512 + $1)) $((384 + $2))
+  sleep 0.25
+}
+
+# Pixel of the launcher window at launcher coordinates (x right, y up, 512 px per unit).
+pixel() { # pixel X Y
+  python3 - "$1" "$2" <<'EOF'
+import sys
+x, y = float(sys.argv[1]), float(sys.argv[2])
+print(int((x + 1) * 512), int((0.75 - y) * 512))
+EOF
+}
+
+# --- 1. No prefs: the screen shows divider and pointer; the first key runs the first
+# listed script with shaders on and writes 0, 0, 1.
+setup first zeta.lua alpha.lua notes.lua.txt default.moon readme.txt
+first_listed="$(cd "$dir/scripts" && python3 -c 'import os; print([n for n in os.listdir(".") if n in ("zeta.lua","alpha.lua","notes.lua.txt")][0])')"
+start
+# The frame is drawn every 1/60 s; sample a settled one.
+read -r px py <<<"$(pixel 0 0)"
+read -r dx dy <<<"$(pixel 0.3 0.478)"
+read -r ex ey <<<"$(pixel 0.3 0.49)"
+mapfile -t got < <(python3 "$grab" pixel "$wid" "$px" "$py" "$dx" "$dy" "$ex" "$ey")
+read -r r g b <<<"${got[0]}"
+[ "$r" -eq 0 ] && [ "$g" -ge 200 ] && [ "$g" -le 206 ] && [ "$b" -eq 0 ] || fail "pointer pixel is ${got[0]}"
+read -r r g b <<<"${got[1]}"
+[ "$r" -ge 125 ] && [ "$r" -le 129 ] && [ "$g" -eq 0 ] && [ "$b" -eq 0 ] || fail "divider pixel is ${got[1]}"
+[ "${got[2]}" = "0 0 0" ] || fail "above the divider is ${got[2]}"
+xdotool key space
+finish 20
+grep -qx "RAN $first_listed" "$dir/out.txt" || fail "did not run $first_listed first"
+[ "$(grep -c '^RAN ' "$dir/out.txt")" -eq 1 ] || fail "ran more than one script"
+grep -qx "SHADERS 1" "$dir/out.txt" || fail "shaders not enabled"
+grep -qx "ONERROR" "$dir/out.txt" || fail "the script's Draw error did not end the run"
+[ "$(bytes "$dir/prefs.txt")" = "00 00 01" ] || fail "prefs are $(bytes "$dir/prefs.txt")"
+echo "ok: first key runs the first listed script"
+
+# --- 2. A click on "disable shaders", then a key: 2-byte prefs, the script host runs
+# with shaders off. The option sits at (-0.5, 0.6): 512 pixels left, 614 up, in steps
+# that stay inside the window (the pointer is put back at the centre after each).
+setup shaders only.lua
+start
+move -256 -307
+move -256 -307
+read -r ox oy <<<"$(pixel -0.5 0.6)"
+# The hover marker (green, spinning) is drawn over the option under the pointer.
+read -r r g b <<<"$(python3 "$grab" pixel "$wid" "$ox" "$oy")"
+[ "$g" -gt "$r" ] || fail "no hover marker over the shader option: $r $g $b"
+xdotool click 1
+sleep 0.25
+kill -0 "$engine_pid" 2>/dev/null || fail "a click on an option ended the launcher"
+[ ! -e "$dir/prefs.txt" ] || fail "a click on an option wrote the prefs"
+xdotool key Return
+finish 20
+grep -qx "RAN only.lua" "$dir/out.txt" || fail "only.lua did not run"
+grep -qx "SHADERS 0" "$dir/out.txt" || fail "shaders not disabled"
+[ "$(bytes "$dir/prefs.txt")" = "00 00" ] || fail "prefs are $(bytes "$dir/prefs.txt")"
+echo "ok: disabled shaders are kept in two bytes and reach the script host"
+
+# --- 3. The prefs of run 2 are read back: the next launch keeps shaders off.
+start
+xdotool key a
+finish 20
+grep -qx "SHADERS 0" "$dir/out.txt" || fail "remembered shader choice lost"
+[ "$(bytes "$dir/prefs.txt")" = "00 00" ] || fail "prefs are $(bytes "$dir/prefs.txt")"
+echo "ok: the remembered choices are read back"
+
+# --- 4. Escape saves the choices and runs nothing.
+setup escape one.lua
+start
+xdotool key Escape
+finish 20
+! grep -q '^RAN ' "$dir/out.txt" || fail "Escape ran a script"
+[ "$(bytes "$dir/prefs.txt")" = "00 00 01" ] || fail "prefs are $(bytes "$dir/prefs.txt")"
+echo "ok: Escape saves and runs nothing"
+
+# --- 5. A pointer click on a script entry launches that entry.
+setup click a.lua b.lua
+second="$(cd "$dir/scripts" && python3 -c 'import os; print([n for n in os.listdir(".") if n.endswith(".lua")][1])')"
+start
+# Entry 1 sits at (-0.17, 0.4): 174 pixels left and 410 up.
+move -87 -205
+move -87 -205
+xdotool click 1
+finish 20
+grep -qx "RAN $second" "$dir/out.txt" || fail "the clicked entry $second did not run"
+[ "$(bytes "$dir/prefs.txt")" = "01 00 01" ] || fail "prefs are $(bytes "$dir/prefs.txt")"
+echo "ok: a click on an entry runs it"
+
+# --- 6. No scripts folder: the system error is printed, keys and clicks do nothing,
+# only Escape ends the launcher, and nothing is saved.
+setup nofolder
+start
+grep -qx "No such file or directory" "$dir/err.txt" || fail "no perror line"
+xdotool key space
+xdotool click 1
+sleep 0.5
+kill -0 "$engine_pid" 2>/dev/null || fail "the launcher ended without Escape"
+xdotool key Escape
+finish 20
+[ ! -e "$dir/prefs.txt" ] || fail "prefs written with an empty list"
+echo "ok: missing scripts folder"
