@@ -134,7 +134,7 @@ class CoreThingy {
     sf::VideoMode ChooseVideoMode(const std::vector<sf::VideoMode>& fullscreenModes);
 
     // Frame step. TimeStep is ReportGLError, BeginEvents, HandleEvent for each polled
-    // event and FinishStep; the pieces are public so that tests can feed events.
+    // event and FinishStep; these stages are public so that tests can feed events.
     int TimeStep();
     void ReportGLError(unsigned int error);
     void BeginEvents();
@@ -152,7 +152,7 @@ class CoreThingy {
     float ReadClock();
 
   private:
-    // Step 8: game time to the space mapper, the audio manager and the text manager.
+    // Hands game time and its step to the space mapper, the audio and the text manager.
     void HandOverTime();
 
     int stepResult;  // result of the frame step being run
