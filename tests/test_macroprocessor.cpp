@@ -267,6 +267,13 @@ TEST(MacroRewrite, AppendsToOutputAndReadsInputUpToZero) {
     EXPECT_EQ(out.Ptr()[out.Size() - 1], 0);
 }
 
+TEST(MacroRewrite, SameBlockAsInputAndOutput) {
+    DataBlock block;
+    block.Append("_a = NULL\n", -1);
+    ProcessLuaMacros(&block, &block, false, false);
+    EXPECT_EQ(Contents(block), "_a = NULL\nlocal a = nil\n");
+}
+
 TEST(MacroRewrite, ZeroIndexWarning) {
     testing::internal::CaptureStdout();
     std::string out = Rewrite("a[0] = b[ 0 ]\nc[01] = 1\n");

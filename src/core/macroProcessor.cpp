@@ -343,6 +343,13 @@ void ProcessText(DataBlock* in, DataBlock* out, bool appendNull, bool outputScop
 
 void ProcessLuaMacros(DataBlock* in, DataBlock* out, bool appendNull, bool outputScopes) {
     PasteChain chain;
+    if (in == out) {
+        // Appending would move the text being read: rewrite from a copy.
+        DataBlock copy;
+        copy.Append(in);
+        ProcessText(&copy, out, appendNull, outputScopes, &chain);
+        return;
+    }
     ProcessText(in, out, appendNull, outputScopes, &chain);
 }
 
