@@ -44,8 +44,8 @@ struct MacroState {
     bool writeParsed = false;
     bool scopeMarkers = false;
 
-    // Every read goes through these two, so rewrites that run past the end of the text
-    // (a scan that found no stop character) see only the terminator.
+    // Reads at computed positions go through these two, so a position that a rewrite moved
+    // to the end of the text (a scan that found no stop character) sees only the terminator.
     char At(int i) const { return (i >= 0 && i < length) ? text[i] : 0; }
     bool StartsAt(int i, const char* word) const {
         return i >= 0 && i <= length && strBeginsWith(text + i, word, true);
