@@ -490,6 +490,34 @@ TEST_F(HostTest, InitCallbackBehindARaisingIndex) {
     EXPECT_EQ(out, "Scripttype: Lua\nLua Err INIT: no global Init.\n");
 }
 
+TEST_F(HostTest, HandleIsPublishedPastARefusingNewindex) {
+    ASSERT_EQ(Start("w.lua",
+                    "function Init() rawset(_G, 'seen', type(__mLuaThingy)) end\n"
+                    "setmetatable(_G, { __newindex = function(_, k) error('read-only: ' .. k, 0) end })\n"),
+              0)
+        << out;
+    lua_getglobal(S(), "seen");
+    EXPECT_STREQ(lua_tostring(S(), -1), "userdata");
+    lua_pop(S(), 1);
+}
+
+// Key events before the first drawn frame each leave their message handler on the stack;
+// however many arrive, the stack must grow safely instead of running past its end.
+TEST_F(HostTest, ManyKeyEventsBeforeTheFirstFrame) {
+    ASSERT_EQ(Start("many.lua", "n = 0\nfunction Init() end\nfunction KeyHappen() n = n + 1 end\n"
+                                "function Draw() end\n"),
+              0);
+    for (int i = 0; i < 20000; i++)
+        host->GameKeyHappen(1, i % 2);
+    EXPECT_EQ(Number("n"), 20000);
+    EXPECT_GT(lua_gettop(S()), 0);
+    EXPECT_LE(lua_gettop(S()), 8000);
+    Step();
+    Step();
+    EXPECT_EQ(Step(), 0);
+    EXPECT_EQ(lua_gettop(S()), 0);
+}
+
 TEST_F(HostTest, SmallHelpers) {
     lua_State* L = luaL_newstate();
     luaL_openlibs(L);
