@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -193,6 +194,37 @@ TEST(CursorRecords, SkipData) {
     EXPECT_EQ(cur, 39);
     b.SkipData(&cur, "ii", 2);
     EXPECT_EQ(cur, 55);
+}
+
+// A count or cursor taken from damaged data must not overflow the cursor: it stops at
+// the largest (or smallest) int, and reads from there find no data.
+TEST(CursorRecords, HugeSkipsSaturateTheCursor) {
+    DataBlock b;
+    b.AppendData("i", 7);
+    int cur = 0;
+    b.SkipData(&cur, "ffffff", 100000000);
+    EXPECT_EQ(cur, INT_MAX);
+    int v = -1;
+    b.GetData(&cur, "ii", &v, &v);
+    EXPECT_EQ(cur, INT_MAX);
+    EXPECT_EQ(v, -1);
+    char c = 'z';
+    b.GetData(&cur, "c", &c);
+    EXPECT_EQ(cur, INT_MAX);
+    EXPECT_EQ(c, 'z');
+    b.SkipData(&cur, "c", 1);
+    EXPECT_EQ(cur, INT_MAX);
+
+    cur = 4;
+    b.SkipData(&cur, "ffff", -200000000);
+    EXPECT_EQ(cur, INT_MIN);
+    b.SkipData(&cur, "i", -1);
+    EXPECT_EQ(cur, INT_MIN);
+
+    // Ordinary negative counts still step back exactly.
+    cur = 40;
+    b.SkipData(&cur, "fc", -2);
+    EXPECT_EQ(cur, 30);
 }
 
 TEST(CursorRecords, SetDataDoesNothing) {

@@ -170,6 +170,16 @@ void DataBlock::WriteFile(const char* name) {
     fclose(f);
 }
 
+// Moves a cursor by a possibly huge amount (counts come from the data being read):
+// it stops at the ends of the int range instead of overflowing. Nothing lies there,
+// so reads from such a cursor find no data.
+static inline int Advance(int pos, long long by) {
+    long long to = (long long)pos + by;
+    if (to > INT_MAX) return INT_MAX;
+    if (to < INT_MIN) return INT_MIN;
+    return (int)to;
+}
+
 static inline bool IsLineEnd(unsigned char c) {
     return c == '\n' || c == '\r';
 }
@@ -189,13 +199,13 @@ bool DataBlock::GetData(int* cursor, const char* format, ...) {
             void* dst = va_arg(args, void*);
             // A field that would reach outside the data leaves its argument as it was.
             if (pos >= 0 && (long long)pos + 4 <= len) memcpy(dst, ptr + pos, 4);
-            pos += 4;
+            pos = Advance(pos, 4);
             break;
         }
         case 'c': {
             char* dst = va_arg(args, char*);
             if (pos >= 0 && pos < len) *dst = (char)ptr[pos];
-            pos += 1;
+            pos = Advance(pos, 1);
             break;
         }
         case 'w': {
@@ -231,7 +241,7 @@ void DataBlock::SkipData(int* cursor, const char* format, int count) {
         else if (*f == 'c')
             rec += 1;
     }
-    *cursor += rec * count;
+    *cursor = Advance(*cursor, (long long)rec * count);
 }
 
 void DataBlock::SetData(int* cursor, const char* format, ...) {}
