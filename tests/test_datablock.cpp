@@ -277,6 +277,14 @@ TEST(DataBlockFiles, ReadMissingFileKeepsContents) {
     EXPECT_TRUE(b.eof);
 }
 
+TEST(DataBlockFiles, ReadDirectoryFailsAndKeepsContents) {
+    DataBlock b("keep");
+    EXPECT_FALSE(b.ReadFile(::testing::TempDir().c_str()));
+    EXPECT_FALSE(b.ReadFile("."));
+    EXPECT_TRUE(b.IsEqual("keep"));
+    EXPECT_EQ(b.len, 4);
+}
+
 TEST(DataBlockFiles, ReadEmptyFile) {
     std::string p = TempPath("empty");
     Spit(p, "");

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <sys/stat.h>
 
 DataBlock::DataBlock(const char* s) : ptr(nullptr), len(0), dim(0), eof(false) {
     if (s) Assign(s);
@@ -143,6 +144,13 @@ bool DataBlock::IsEqual(const char* s) {
 bool DataBlock::ReadFile(const char* name) {
     FILE* f = fopen(name, "rb");
     if (!f) return false;
+    // A directory opens for reading here but holds no file contents; on some file
+    // systems it even reports a size of 2 GB. It counts as unopenable.
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
+        fclose(f);
+        return false;
+    }
     long size = -1;
     if (fseek(f, 0, SEEK_END) == 0) size = ftell(f);
     // A directory or an unseekable stream has no usable size: treat as unopenable.
