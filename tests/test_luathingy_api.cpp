@@ -306,6 +306,23 @@ TEST_F(ArgsTest, EngineFunctionsWithoutHandleRaiseANamedError) {
                       ": the engine is not ready at the script's top level; call it from Init "
                       "or later");
     }
+    // The two lock functions bound to no global reach the engine and do nothing else.
+    for (lua_CFunction lock : {pubLThreadLock, pubLThreadUnlock}) {
+        lua_settop(L, 0);
+        lua_pushcfunction(L, lock);
+        EXPECT_NE(lua_pcall(L, 0, LUA_MULTRET, 0), 0);
+        EXPECT_NE(std::string(lua_tostring(L, -1)).find("the engine is not ready"), std::string::npos);
+        int marker = 0;
+        lua_pushlightuserdata(L, &marker);
+        lua_setglobal(L, "__mLuaThingy");
+        lua_settop(L, 0);
+        lua_pushcfunction(L, lock);
+        EXPECT_EQ(lua_pcall(L, 0, LUA_MULTRET, 0), 0);
+        EXPECT_EQ(lua_gettop(L), 0); // no results
+        EXPECT_EQ(marker, 0);
+        lua_pushnil(L);
+        lua_setglobal(L, "__mLuaThingy");
+    }
     // The thirteen GL-only functions need no engine.
     EXPECT_EQ(RunLua(L, "Blend(-1) Logic(-1) Push() Pop()"), "");
 }

@@ -59,6 +59,10 @@ extern const int kLuaApiCount;
 // Registers the table's rows as plain globals, in order; velkRun registers only its subset.
 void RegisterLuaApi(lua_State* L, bool velkRun);
 
+// Of the API's family but bound to no global: they reach the engine and lock nothing.
+int pubLThreadLock(lua_State* L);
+int pubLThreadUnlock(lua_State* L);
+
 // ---- Drawing, transforms, colours and GL state -------------------------------------------
 
 int pubLDrawGeom(lua_State* L);

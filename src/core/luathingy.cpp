@@ -22,8 +22,8 @@ static const char* const kLuaPathSuffix = "./scripts/?.lua;./scripts/?";
 
 // ---- Registration table --------------------------------------------------------------------
 
-// One array in registration order. Rows are added in their places as their functions exist;
-// inVelkRun is false for the seven globals that velkRun leaves out.
+// One array in registration order; inVelkRun is false for the seven globals that velkRun
+// leaves out.
 const LuaApiEntry kLuaApi[] = {
     {"Geom", pubLDrawGeom, true},
     {"LookAt", pubLLookAt, true},
