@@ -1,0 +1,129 @@
+// The demo scripts of run/scripts, run as velkEngine runs them: a host with its own window
+// and the sound library, frames driven by a scripted clock, and key presses fed through the
+// frame step's event handling. They must run without a single error line.
+#include "audioSfml.h"
+#include "corethingy_testing.h"
+#include "luathingy.h"
+#include "luathingy_testing.h"
+#include "shadering.h"
+
+#include <string>
+
+namespace {
+
+class DemoScriptTest : public ::testing::Test {
+  protected:
+    TempWorkDir dir;
+    FakePlatform clock;
+    LuaThingy* host = nullptr;
+    std::string output;
+
+    void SetUp() override {
+        MoonScriptStandIn::On();
+        InstallSfmlAudio();
+        // A copy of the runtime folder, so that save files and screenshots stay in the test's.
+        std::string run = std::string(VELK_SOURCE_DIR) + "/run";
+        ASSERT_EQ(
+            system(("cp -r '" + run + "/media/.' media/ && cp '" + run + "/scripts/'*.lua scripts/").c_str()),
+            0);
+        TempWorkDir::Mkdir("screenshots");
+    }
+    void TearDown() override {
+        delete host;
+        SetAudioBackend(nullptr);
+    }
+
+    // Opens a small window, runs Init; frames then go through Frames().
+    int Start(const char* script) {
+        host = new LuaThingy();
+        host->width = 320;
+        host->height = 240;
+        host->SetLoadScript(script);
+        host->SetupStandardWindow();
+        host->platform = &clock;
+        clock.perRead = 0.004f; // the frame limiter's wait passes after a few reads
+        testing::internal::CaptureStdout();
+        int result = host->Init();
+        output += testing::internal::GetCapturedStdout();
+        return result;
+    }
+    // Runs n frames; returns the number that did not answer 0.
+    int Frames(int n) {
+        int stopped = 0;
+        testing::internal::CaptureStdout();
+        for (int i = 0; i < n; i++)
+            if (host->TimeStep() != 0) stopped++;
+        output += testing::internal::GetCapturedStdout();
+        return stopped;
+    }
+    void Press(int inputCode) {
+        testing::internal::CaptureStdout();
+        host->HandleEvent(KeyEvent(inputCode, true));
+        host->HandleEvent(KeyEvent(inputCode, false));
+        output += testing::internal::GetCapturedStdout();
+    }
+    // Any line of the engine's or the script host's failure messages.
+    void ExpectNoErrorLines() {
+        for (const char* bad : {"Err", "ERR", "Error", "FAYUL", "WARNING", "not found"})
+            EXPECT_EQ(output.find(bad), std::string::npos) << "'" << bad << "' in:\n" << output;
+    }
+};
+
+TEST_F(DemoScriptTest, NoteCatcherPlaysARoundAndKeepsTheBestScore) {
+    ASSERT_EQ(Start("notecatcher.lua"), 0);
+    ASSERT_EQ(RunLua(host->luaState, "math.randomseed(7)"), "");
+    EXPECT_TRUE(host->musicManager.channels[0]->Loop());
+    // The six tones the script made from samples, after the blip file.
+    EXPECT_EQ(host->audioManager.itemCount, 7);
+    FloatDataBlock tone;
+    host->audioManager.GetAudioData(1, &tone);
+    EXPECT_EQ(tone.ValCount(), 6615);
+
+    // With the paddle still, notes fall past it: the round ends and the best score is saved.
+    EXPECT_EQ(Frames(1500), 0);
+    std::string saved = TempWorkDir::ReadAll("notecatcher.sav");
+    ASSERT_FALSE(saved.empty());
+    EXPECT_GE(std::stoi(saved), 0);
+    EXPECT_GE(host->audioManager.GetLastIndex(), 0);
+
+    Press(12); // M: music off
+    Press(57); // Space: another round
+    EXPECT_EQ(Frames(120), 0);
+    ExpectNoErrorLines();
+}
+
+TEST_F(DemoScriptTest, NoteCatcherReadsTheSavedBest) {
+    TempWorkDir::Write("notecatcher.sav", "12");
+    ASSERT_EQ(Start("notecatcher.lua"), 0);
+    ASSERT_EQ(RunLua(host->luaState, "math.randomseed(3)"), "");
+    EXPECT_EQ(Frames(1500), 0);
+    // A round of a still paddle cannot beat 12: the file keeps the old best.
+    EXPECT_EQ(TempWorkDir::ReadAll("notecatcher.sav"), "12");
+    ExpectNoErrorLines();
+}
+
+TEST_F(DemoScriptTest, CrystalDrawsTheMeshWithLightsAndTheShader) {
+    ASSERT_EQ(Start("crystal.lua"), 0);
+    EXPECT_FLOAT_EQ(host->fov, 50);
+    EXPECT_EQ(Frames(90), 0);
+    // Both objects of the mesh file became items; the shader built and got its two uniforms.
+    EXPECT_EQ(host->geometryManager.itemCount, 2);
+    Shader* shader = (Shader*)host->shaderManager.GetItem(0);
+    ASSERT_NE(shader, nullptr);
+    EXPECT_NE(shader->program, 0u);
+    EXPECT_EQ(shader->uniformCount, 2);
+
+    Press(57); // Space: the chime
+    EXPECT_GE(host->audioManager.GetLastIndex(), 0);
+    Press(6); // G: glow off
+    host->HandleEvent(WheelEvent(1));
+    EXPECT_EQ(Frames(30), 0);
+
+    // With shaders switched off the fixed pipeline draws the gem.
+    ASSERT_EQ(RunLua(host->luaState, "SetShadersEnabled(0)"), "");
+    EXPECT_EQ(Frames(30), 0);
+    EXPECT_EQ(shader->uniformCount, 2);
+    ExpectNoErrorLines();
+}
+
+} // namespace
