@@ -292,3 +292,14 @@ TEST(StrFiles, File2String) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Can't open file '" + path + "' for reading\n");
 }
+
+// A directory opens for reading but is no text file: it is reported like a file that
+// cannot be opened (its reported size may be absurd).
+TEST(StrFiles, File2StringOfADirectory) {
+    std::string dir = ::testing::TempDir();
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(file2string(dir.c_str()), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Can't open file '" + dir + "' for reading\n");
+}

@@ -2,6 +2,7 @@
 #include "strfuncs.h"
 
 #include <cstdio>
+#include <sys/stat.h>
 
 int strlength(const char* s) {
     int n = 0;
@@ -215,6 +216,13 @@ void GetFileNameNoExt(const char* path, char* out) {
 
 char* file2string(const char* path) {
     FILE* f = fopen(path, "r");
+    // A directory opens for reading but holds no text, and its reported size can be
+    // absurd (up to the largest long): it counts as a file that cannot be opened.
+    struct stat st;
+    if (f && (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
+        fclose(f);
+        f = nullptr;
+    }
     if (!f) {
         fprintf(stderr, "Can't open file '%s' for reading\n", path);
         return nullptr;
