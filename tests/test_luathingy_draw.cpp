@@ -85,6 +85,55 @@ class DrawApiTest : public GLTest {
 
 const char* kTooFew = "ERR: too few args: \n";
 
+// Every drawing row's minimum and tag: one argument short prints the line once and the call
+// goes on; rows without a test never print.
+TEST_F(DrawApiTest, MinimumTestsAndTags) {
+    struct Row {
+        const char* call;
+        const char* tag; // null: no line
+    } rows[] = {
+        {"Geom()", ""},
+        {"Move()", ""},
+        {"Rotate()", ""},
+        {"Scale()", ""},
+        {"GMove()", ""},
+        {"GRotate()", ""},
+        {"GScale()", ""},
+        {"Place()", ""},
+        {"TMove()", ""},
+        {"TRotate(0, 0, 1)", ""},
+        {"TScale()", ""},
+        {"SetLighting()", "lighting"},
+        {"SetLight()", "lighting"},
+        {"SetLightColor(0, 1, 1)", ""},
+        {"SetLightAtten(0, 1, 1)", ""},
+        {"Color()", "color"},
+        {"Blend()", ""},
+        {"Depth()", ""},
+        {"Logic()", ""},
+        {"BackColor(0, 0, 0)", "BackColor"},
+        {"Culling()", "lighting"},
+        {"SetAmbientColor(0, 0)", ""},
+        {"NewGeom()", nullptr},
+        {"Push() Pop()", nullptr},
+        {"GPush() GPop() GReset()", nullptr},
+        {"TPush() TPop() TReset()", nullptr},
+        {"DrawLine()", nullptr},
+        {"Quad()", nullptr},
+    };
+    for (const Row& row : rows) {
+        std::string expected = row.tag ? std::string("ERR: too few args: ") + row.tag + "\n" : "";
+        EXPECT_EQ(Lua(row.call), expected) << row.call;
+        glLoadIdentity();
+    }
+    // Enough arguments: no line.
+    EXPECT_EQ(
+        Lua("TRotate(0, 0, 1, 0) SetLightColor(0, 1, 1, 1) BackColor(0, 0, 0, 0) SetAmbientColor(0, 0, 0)"),
+        "");
+    glDisable(GL_LIGHTING);
+    glDisable(GL_COLOR_LOGIC_OP);
+}
+
 TEST_F(DrawApiTest, MoveTranslatesWithMissingCoordinatesZero) {
     float m[16];
     EXPECT_EQ(Lua("Move(1, 2, 3)"), "");
