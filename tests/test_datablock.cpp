@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -90,6 +91,31 @@ TEST(DataBlockGrowth, NonPositiveCountChangesNothing) {
     b.Append((unsigned char*)"zz", -5);
     EXPECT_EQ(b.len, 3);
     EXPECT_EQ(b.dim, 32);
+}
+
+// Lengths are ints: an append past the int range is refused before anything is touched.
+// The block's fields are set by hand to stand for one that large.
+TEST(DataBlockGrowth, AppendPastTheIntRangeIsRefused) {
+    unsigned char small[4] = {1, 2, 3, 4};
+    DataBlock b;
+    b.ptr = small;
+    b.len = INT_MAX - 2;
+    b.dim = INT_MAX - 2;
+    b.Append((unsigned char*)"abcdef", 6);
+    b.Append("xyz", -1);
+    b.AppendData("i", 5);
+    EXPECT_EQ(b.len, INT_MAX - 2);
+    EXPECT_EQ(b.dim, INT_MAX - 2);
+    EXPECT_EQ(b.ptr, small);
+    b.len = INT_MAX;
+    b.Append('x');
+    b.AppendNull();
+    EXPECT_EQ(b.len, INT_MAX);
+    EXPECT_EQ(b.ptr, small);
+    EXPECT_EQ(small[3], 4);
+    // Hand the fake storage back before the destructor frees it.
+    b.ptr = nullptr;
+    b.len = b.dim = 0;
 }
 
 TEST(DataBlockGrowth, AssignedLongStringGrowsToTwiceItsLength) {

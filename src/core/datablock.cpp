@@ -26,6 +26,9 @@ void DataBlock::Append(unsigned char* src, int n) {
     long long srcOffset = -1;
     if (src && ptr && src >= ptr && src < ptr + dim) srcOffset = src - ptr;
     long long need = (long long)len + n;
+    // Lengths are ints: an append that would take the length past the int range is
+    // refused and the block stays as it was.
+    if (need > INT_MAX) return;
     if (need > dim) {
         long long d = dim < 32 ? 32 : dim;
         while (d < need)
@@ -129,9 +132,17 @@ void DataBlock::AssignFromFileFormat(const char* path) {
 
 char* DataBlock::CStr() {
     if (len > 0 && ptr[len - 1] == 0) return (char*)ptr;
-    if (len + 1 > dim) {
-        // An empty block still needs one byte for the terminator.
-        ResizeDim(len > 0 ? 2 * len : 1);
+    if (len + 1LL > dim) {
+        // An empty block still needs one byte for the terminator; doubling stops at the
+        // int range.
+        long long want = len > 0 ? 2LL * len : 1;
+        ResizeDim(want > INT_MAX ? INT_MAX : (int)want);
+    }
+    // A block that fills the whole int range has no byte after its data: the terminator
+    // takes the last byte's place rather than landing outside the storage.
+    if (len >= dim) {
+        ptr[dim - 1] = 0;
+        return (char*)ptr;
     }
     ptr[len] = 0;
     return (char*)ptr;
