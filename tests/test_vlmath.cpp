@@ -87,6 +87,22 @@ TEST(MatrixProducts, MultiplyPutsTheArgumentOnTheLeft) {
     ExpectMatrix(t.m, st);
 }
 
+TEST(MatrixProducts, MultiplyByItselfSquares) {
+    Matrix m;
+    m.Translate(1, 2, 3);
+    m.Scale(2, 2, 2);
+    m.Multiply(&m);
+    // (T S)(T S): scale 4, offset 2 * (1, 2, 3) + (1, 2, 3).
+    const float want[16] = {4, 0, 0, 0, 0, 4, 0, 0, 0, 0, 4, 0, 3, 6, 9, 1};
+    ExpectMatrix(m.m, want);
+
+    Matrix r, twice;
+    r.Rotate(0, 0, 1, 0.3f);
+    twice.Rotate(0, 0, 1, 0.6f);
+    r.Multiply(&r);
+    ExpectMatrix(r.m, twice.m, 1e-6f);
+}
+
 TEST(MatrixProducts, AssignCopies) {
     Matrix a, b;
     a.Translate(5, 6, 7);

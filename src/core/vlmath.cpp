@@ -30,11 +30,13 @@ void Matrix::SetVal(int i, float v) {
 void Matrix::Multiply(Matrix* other) {
     float old[16];
     memcpy(old, m, sizeof old);
+    // Multiplying a matrix by itself must read the left factor before it is overwritten.
+    const float* left = other == this ? old : other->m;
     for (int c = 0; c < 4; c++)
         for (int r = 0; r < 4; r++) {
             double sum = 0.0;
             for (int k = 0; k < 4; k++)
-                sum += (double)other->m[4 * k + r] * (double)old[4 * c + k];
+                sum += (double)left[4 * k + r] * (double)old[4 * c + k];
             m[4 * c + r] = (float)sum;
         }
 }
