@@ -131,6 +131,20 @@ TEST_F(InTempDir, VelkRunStillLoadsTheQuadFromMedia) {
     EXPECT_EQ(core.quad.quadCount + core.quad.triCount, 1);
 }
 
+TEST_F(InTempDir, SaveDataOnlyInTheEngine) {
+    DataBlock value("abc");
+    {
+        RecordingCore core;
+        core.saveManager.SaveData("slot1", &value);
+    }
+    EXPECT_EQ(fs::file_size("slot1"), 3u);
+    ProgramKindGuard guard;
+    SetCurrentProgram(ProgramKind::Run);
+    RecordingCore run; // velkRun has no save data
+    run.saveManager.SaveData("slot2", &value);
+    EXPECT_FALSE(fs::exists("slot2"));
+}
+
 TEST(CoreMediaPath, EngineGivesTheMediaFolderToFiveManagers) {
     RecordingCore core;
     EXPECT_FALSE(core.velkRun);
