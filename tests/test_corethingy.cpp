@@ -45,6 +45,9 @@ TEST(CoreDefaults, FreshObject) {
     EXPECT_EQ(core.mouseScale, 1.0f);
     EXPECT_FLOAT_EQ(core.mouseNorm, 1.0f / 1024);
     EXPECT_EQ(core.cam2DScale, 1.0f);
+    // Before the first camera set-up the ortho scale reads as that set-up's reset value.
+    EXPECT_EQ(core.orthoScaleX, 1.0f);
+    EXPECT_EQ(core.orthoScaleY, 1.0f);
     EXPECT_TRUE(core.frameLimit);
     EXPECT_TRUE(core.fixedStep);
     EXPECT_EQ(core.targetFps, 60);
