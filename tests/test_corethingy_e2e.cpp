@@ -26,8 +26,8 @@ std::string Output(const std::string& cmd) {
     return out;
 }
 
-bool HaveXdotool() {
-    return system("command -v xdotool >/dev/null 2>&1") == 0;
+bool HaveXTools() {
+    return system("command -v xdotool >/dev/null 2>&1 && command -v Xvfb >/dev/null 2>&1") == 0;
 }
 
 // Keyboard focus and the pointer belong to the whole X server, and other tests open windows
@@ -106,7 +106,7 @@ class RealWindow : public ::testing::Test {
     std::string id;
 
     void SetUp() override {
-        if (!HaveXdotool()) GTEST_SKIP() << "xdotool is not installed";
+        if (!HaveXTools()) GTEST_SKIP() << "xdotool or Xvfb is not installed";
         if (!InPrivateServer()) {
             delegated = true;
             ASSERT_TRUE(RunInPrivateServer());
