@@ -131,4 +131,49 @@ TEST_F(DemoScriptTest, CrystalDrawsTheMeshWithLightsAndTheShader) {
     ExpectNoErrorLines();
 }
 
+TEST_F(DemoScriptTest, NoiseFieldRendersThroughTheTargetAndKeepsItsSeed) {
+    TempWorkDir::Write("noisefield.sav", "5");
+    ASSERT_EQ(Start("noisefield.lua"), 0);
+    SimplexNoise five(5.0f), six(6.0f);
+    EXPECT_EQ(host->noise.Noise(1.25f, 2.5f, 3.75f), five.Noise(1.25f, 2.5f, 3.75f));
+    EXPECT_EQ(Frames(20), 0);
+    if (vgl::FramebufferEntryPointsReady()) EXPECT_NE(host->renderTarget.fbo, 0u);
+    EXPECT_EQ(host->renderTarget.width, 320);
+    EXPECT_EQ(host->renderTarget.height, 240);
+
+    Press(13); // N: the next seed, saved at once
+    EXPECT_EQ(TempWorkDir::ReadAll("noisefield.sav"), "6");
+    EXPECT_EQ(host->noise.Noise(1.25f, 2.5f, 3.75f), six.Noise(1.25f, 2.5f, 3.75f));
+    host->HandleEvent(WheelEvent(-1)); // zoom out
+    Press(72);                         // pan right
+    EXPECT_EQ(Frames(20), 0);
+    ExpectNoErrorLines();
+}
+
+// What the reference says about the full-window target in a real window, whose texture
+// matrix flips pictures: under the square camera its quad fills the window, upside down
+// unless mirrored.
+TEST_F(DemoScriptTest, FullWindowTargetInARealWindow) {
+    dir.Script("rtt.lua", "function Init() end\nfunction Draw() end\n");
+    ASSERT_EQ(Start("rtt.lua"), 0);
+    if (!vgl::FramebufferEntryPointsReady()) GTEST_SKIP() << "no framebuffer objects";
+    const char* drawMarker = "SetCam(2) Depth(0) Blend(-1) BeginRTTFull() Tex(-1) Color(1, 1, 1)"
+                             " Push() Move(-0.5, 0.5) Scale(0.5) Quad() Pop() SetCam(2) Color(1, 1, 1) ";
+    auto white = [](int x, int y) {
+        unsigned char p[4] = {0, 0, 0, 0};
+        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+        return p[0] > 200 && p[1] > 200 && p[2] > 200;
+    };
+    // Mirrored: the marker stays in the top-left quarter.
+    ASSERT_EQ(RunLua(host->luaState, std::string(drawMarker) + "Push() Scale(1, -1, 1) EndRTTFull() Pop()"),
+              "");
+    EXPECT_TRUE(white(80, 180));
+    EXPECT_FALSE(white(80, 60));
+    EXPECT_FALSE(white(240, 180));
+    // As it comes: upside down.
+    ASSERT_EQ(RunLua(host->luaState, std::string(drawMarker) + "EndRTTFull()"), "");
+    EXPECT_TRUE(white(80, 60));
+    EXPECT_FALSE(white(80, 180));
+}
+
 } // namespace
