@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -525,6 +526,19 @@ TEST(LauncherLayout, GridFillsRowsOfFour) {
 // ---- The screen, drawn into the launcher's own window ----
 
 namespace {
+
+// These tests draw in windows of their own and close them again. Closing the last GL
+// context unloads the software GL driver, and the leak checker then cannot tell the
+// driver's own leftovers (which its suppressions cover) from ours. Keeping the driver
+// loaded for the whole process keeps them attributable.
+class PinGLDriver : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        for (const char* path : {"/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", "swrast_dri.so"})
+            if (dlopen(path, RTLD_NOW | RTLD_NODELETE)) break;
+    }
+};
+::testing::Environment* const kPinGLDriver = ::testing::AddGlobalTestEnvironment(new PinGLDriver);
 
 class LauncherScreen : public InLauncherDir {
   protected:
