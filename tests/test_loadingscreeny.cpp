@@ -719,9 +719,11 @@ TEST_F(LauncherScreen, SpinAngleIsMinus540DegreesPerSecond) {
     EXPECT_FLOAT_EQ(l->SpinAngle(), -1080.0f);
 }
 
-TEST_F(LauncherScreen, DividerAndPointerPixels) {
+TEST_F(LauncherScreen, DividerPointerAndEntryPixels) {
     MakeScripts({"a.lua"});
     l->Init();
+    l->ConsiderEntry("crystal.lua"); // a showcase entry second, whatever the listing order
+    ASSERT_EQ(l->KindOf(1), 2);
     WarmUp();
     l->TimeStep();
     // 1024x768: x spans [-1, 1], y [-0.75, 0.75]; one unit is 512 pixels.
@@ -749,6 +751,18 @@ TEST_F(LauncherScreen, DividerAndPointerPixels) {
     RGBA sel = ShownPixel(px(-0.5f), py(0.4f));
     EXPECT_GE(sel.r, 250);
     EXPECT_EQ(sel.g, 0);
+    // A showcase entry is cyan and twice the size of an ordinary one (0.05 units against
+    // 0.025, at any spin at least 0.025 from the centre on each axis).
+    float sx, sy;
+    LoadingScreeny::EntryPosition(1, &sx, &sy);
+    RGBA show = ShownPixel(px(sx), py(sy));
+    EXPECT_EQ(show.r, 0);
+    EXPECT_GE(show.g, 250);
+    EXPECT_GE(show.b, 250);
+    RGBA showEdge = ShownPixel(px(sx + 0.02f), py(sy));
+    EXPECT_GE(showEdge.b, 250);
+    RGBA ordinaryEdge = ShownPixel(px(-0.5f + 0.02f), py(0.4f));
+    EXPECT_EQ(ordinaryEdge.r + ordinaryEdge.g + ordinaryEdge.b, 0);
 
     // The pointer follows the virtual cursor.
     l->cursorX = 0.3f;

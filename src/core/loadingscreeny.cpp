@@ -15,8 +15,10 @@ const char* const LoadingScreeny::kScriptsFolder = "./scripts/";
 // whose whole name is a piece of this text (the test is a substring test), so the list
 // stays as short as it can be; "default.moon" alone already hides e.g. "t.moon".
 const char* const LoadingScreeny::kExcludedScripts = "default.moon";
-// The demos drawn as showcase entries (spinning cyan markers).
-const char* const LoadingScreeny::kShowcaseScripts = "";
+// The demos drawn as showcase entries (large spinning cyan markers): the two that show
+// the most of the engine, the lit and shaded 3D gem and the noise-generated island map.
+// Being a substring test, a name that is a piece of this text ("l.lua") is one too.
+const char* const LoadingScreeny::kShowcaseScripts = "crystal.lua,noisefield.lua";
 
 namespace {
 const char* const kSizeLabels[3] = {"normal size", "max size", "max size + full"};
