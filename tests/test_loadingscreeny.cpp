@@ -547,9 +547,15 @@ class LauncherScreen : public InLauncherDir {
 
     void SetUp() override {
         InLauncherDir::SetUp();
+        Open(1024, 768);
+    }
+    void Open(int w, int h) {
+        delete l;
         l = new LoadingScreeny();
         l->platform = &clock;
         clock.perRead = 0.004f; // the limiter's wait ends after a few reads
+        l->width = w;
+        l->height = h;
         l->SetupStandardWindow();
         // No real pointer motion: the tests place the virtual cursor themselves.
         l->SetMouseState(-1, 0);
@@ -772,4 +778,26 @@ TEST_F(LauncherScreen, DividerPointerAndEntryPixels) {
     EXPECT_NEAR(p.g, 204, 2);
     RGBA old = ShownPixel(px(0), py(0));
     EXPECT_EQ(old.g, 0);
+}
+
+TEST_F(LauncherScreen, TallWindowSqueezesTheLayoutHorizontally) {
+    Open(600, 800);
+    MakeScripts({"a.lua"});
+    l->Init();
+    WarmUp();
+    // The height is the longer axis now: x spans [-0.75, 0.75], y [-1, 1], 400 pixels
+    // per unit on both axes.
+    auto px = [](float x) { return (int)((x + 0.75f) * 400.0f); };
+    auto py = [](float y) { return (int)((y + 1.0f) * 400.0f); };
+    RGBA p = ShownPixel(px(0), py(0));
+    EXPECT_NEAR(p.g, 204, 2);
+    RGBA d = ShownPixel(px(0.3f), py(0.478f));
+    EXPECT_NEAR(d.r, 127, 2);
+    RGBA sel = ShownPixel(px(-0.5f), py(0.4f));
+    EXPECT_GE(sel.r, 250);
+    // Hovering is in the same units whatever the window's shape.
+    l->cursorX = 0.5f;
+    l->cursorY = 0.7f;
+    l->TimeStep();
+    EXPECT_EQ(l->hoverSize, 2);
 }
