@@ -8,7 +8,7 @@ PKGS=(
   liblua5.1-0-dev lua5.1 lua-lpeg lua-lpeg-dev
   libsfml-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 mesa-utils
   libopenal1 libopenal-data
-  xvfb xauth x11-utils xdotool
+  xvfb xauth x11-utils xdotool python3
   sox libsox-fmt-all
   clang libclang-rt-14-dev
   fonts-dejavu-core libfreetype-dev
