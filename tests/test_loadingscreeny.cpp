@@ -46,8 +46,8 @@ std::vector<std::string> Names(LoadingScreeny& l) {
     return out;
 }
 
-// Each test runs in a fresh working folder with the engine's media, so the unit quad
-// and the font load, and "prefs.txt" and "scripts/" are the test's own.
+// Each test runs in a fresh working folder with the unit quad and the font, and its own
+// "prefs.txt" and "scripts/".
 class InLauncherDir : public ::testing::Test {
   protected:
     fs::path oldDir, dir;
@@ -57,7 +57,12 @@ class InLauncherDir : public ::testing::Test {
         std::string tmpl = (fs::temp_directory_path() / "velk_launcher_XXXXXX").string();
         ASSERT_NE(mkdtemp(&tmpl[0]), nullptr);
         dir = tmpl;
-        fs::copy(fs::path(VELK_SOURCE_DIR) / "run" / "media", dir / "media", fs::copy_options::recursive);
+        // Only what the launcher loads: the unit quad and the font.
+        fs::path media = fs::path(VELK_SOURCE_DIR) / "run" / "media";
+        for (const char* file : {"geom/quad.obj", "textures/font.png"}) {
+            fs::create_directories((dir / "media" / file).parent_path());
+            fs::copy_file(media / file, dir / "media" / file);
+        }
         fs::current_path(dir);
     }
     void TearDown() override {
