@@ -87,9 +87,9 @@ void Fill(LoadingScreeny& l, const std::vector<std::string>& names) {
 
 // ---- Preferences file ----
 
-using Prefs = InLauncherDir;
+using LauncherPrefs = InLauncherDir;
 
-TEST_F(Prefs, MissingOrEmptyFileKeepsTheDefaults) {
+TEST_F(LauncherPrefs, MissingOrEmptyFileKeepsTheDefaults) {
     LoadingScreeny l;
     l.ReadPrefs("prefs.txt");
     EXPECT_EQ(l.selected, 0);
@@ -103,7 +103,7 @@ TEST_F(Prefs, MissingOrEmptyFileKeepsTheDefaults) {
     EXPECT_EQ(l.shaderMode, 1);
 }
 
-TEST_F(Prefs, AFolderNamedLikeTheFileKeepsTheDefaults) {
+TEST_F(LauncherPrefs, AFolderNamedLikeTheFileKeepsTheDefaults) {
     fs::create_directory("prefs.txt");
     LoadingScreeny l;
     l.ReadPrefs("prefs.txt");
@@ -112,7 +112,7 @@ TEST_F(Prefs, AFolderNamedLikeTheFileKeepsTheDefaults) {
     EXPECT_EQ(l.shaderMode, 1);
 }
 
-TEST_F(Prefs, ThreeBytesAreReadAsSignedValues) {
+TEST_F(LauncherPrefs, ThreeBytesAreReadAsSignedValues) {
     WriteBytes("prefs.txt", std::string("\x03\x02\x01", 3));
     LoadingScreeny l;
     l.ReadPrefs("prefs.txt");
@@ -126,7 +126,7 @@ TEST_F(Prefs, ThreeBytesAreReadAsSignedValues) {
     EXPECT_EQ(l.sizeMode, -1);
 }
 
-TEST_F(Prefs, BytesBeyondTheEndReadAsZero) {
+TEST_F(LauncherPrefs, BytesBeyondTheEndReadAsZero) {
     WriteBytes("prefs.txt", std::string("\x05", 1));
     LoadingScreeny l;
     l.ReadPrefs("prefs.txt");
@@ -141,7 +141,7 @@ TEST_F(Prefs, BytesBeyondTheEndReadAsZero) {
     EXPECT_EQ(l.shaderMode, 0);
 }
 
-TEST_F(Prefs, ExtraBytesAreIgnored) {
+TEST_F(LauncherPrefs, ExtraBytesAreIgnored) {
     WriteBytes("prefs.txt", std::string("\x01\x01\x01\x07\x07", 5));
     LoadingScreeny l;
     l.ReadPrefs("prefs.txt");
@@ -150,7 +150,7 @@ TEST_F(Prefs, ExtraBytesAreIgnored) {
     EXPECT_EQ(l.shaderMode, 1);
 }
 
-TEST_F(Prefs, WritingGivesThreeBytesOrTwoWhenShadersAreOff) {
+TEST_F(LauncherPrefs, WritingGivesThreeBytesOrTwoWhenShadersAreOff) {
     LoadingScreeny l;
     l.WritePrefs("prefs.txt");
     EXPECT_EQ(ReadBytes("prefs.txt"), std::string("\x00\x00\x01", 3));
@@ -168,7 +168,7 @@ TEST_F(Prefs, WritingGivesThreeBytesOrTwoWhenShadersAreOff) {
     EXPECT_EQ(ReadBytes("prefs.txt"), std::string("\x00\x00", 2));
 }
 
-TEST_F(Prefs, LargeIndicesAreCutToEightBitsAndReadBackNegative) {
+TEST_F(LauncherPrefs, LargeIndicesAreCutToEightBitsAndReadBackNegative) {
     LoadingScreeny l;
     l.selected = 200;
     l.sizeMode = 2;
@@ -187,7 +187,7 @@ TEST_F(Prefs, LargeIndicesAreCutToEightBitsAndReadBackNegative) {
     EXPECT_EQ(back.selected, 7);
 }
 
-TEST_F(Prefs, DisabledShadersSurviveTheRoundTrip) {
+TEST_F(LauncherPrefs, DisabledShadersSurviveTheRoundTrip) {
     LoadingScreeny l;
     l.shaderMode = 0;
     l.sizeMode = 2;
@@ -200,9 +200,9 @@ TEST_F(Prefs, DisabledShadersSurviveTheRoundTrip) {
 
 // ---- Script list ----
 
-using ScriptList = InLauncherDir;
+using LauncherList = InLauncherDir;
 
-TEST_F(ScriptList, CandidatesBySubstringCaseSensitive) {
+TEST_F(LauncherList, CandidatesBySubstringCaseSensitive) {
     LoadingScreeny l;
     Fill(l, {"a.lua", "b.moon", "notes.lua.txt", "x.moonish", "readme.txt", "C.LUA", "D.Moon", ".", "..",
              "lua", "moon"});
@@ -210,7 +210,7 @@ TEST_F(ScriptList, CandidatesBySubstringCaseSensitive) {
     ASSERT_EQ(l.scriptKinds.Count(), 4);
 }
 
-TEST_F(ScriptList, DefaultScriptAndItsPiecesAreExcluded) {
+TEST_F(LauncherList, DefaultScriptAndItsPiecesAreExcluded) {
     LoadingScreeny l;
     // The exclusion test is a substring test of the name within the list text, so
     // the pieces of "default.moon" go with it; longer names that contain it do not.
@@ -219,7 +219,7 @@ TEST_F(ScriptList, DefaultScriptAndItsPiecesAreExcluded) {
     EXPECT_EQ(Names(l), (std::vector<std::string>{"mydefault.moon", "default.moon.bak", "d.moon"}));
 }
 
-TEST_F(ScriptList, KindsFollowTheShowcaseList) {
+TEST_F(LauncherList, KindsFollowTheShowcaseList) {
     LoadingScreeny l;
     Fill(l, {"zz_not_a_showcase.lua", "zz_other.moon"});
     EXPECT_EQ(l.KindOf(0), 1);
@@ -243,7 +243,7 @@ TEST_F(ScriptList, KindsFollowTheShowcaseList) {
     }
 }
 
-TEST_F(ScriptList, FolderListingFollowsTheDirectoryOrderAndKeepsFolders) {
+TEST_F(LauncherList, FolderListingFollowsTheDirectoryOrderAndKeepsFolders) {
     MakeScripts({"one.lua", "two.moon", "notes.lua.txt", "skip.txt", "default.moon"});
     fs::create_directory("scripts/x.moon");
     // The order the platform gives, read independently.
@@ -264,7 +264,7 @@ TEST_F(ScriptList, FolderListingFollowsTheDirectoryOrderAndKeepsFolders) {
     EXPECT_EQ(l.scriptKinds.Count(), 4);
 }
 
-TEST_F(ScriptList, MissingFolderPrintsTheSystemErrorAndInitReturnsOne) {
+TEST_F(LauncherList, MissingFolderPrintsTheSystemErrorAndInitReturnsOne) {
     LoadingScreeny l;
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
@@ -277,7 +277,7 @@ TEST_F(ScriptList, MissingFolderPrintsTheSystemErrorAndInitReturnsOne) {
     EXPECT_EQ(l.scriptNames.Count(), 0);
 }
 
-TEST_F(ScriptList, InitReadsPrefsUnbindsKeysAndAddsTheFont) {
+TEST_F(LauncherList, InitReadsPrefsUnbindsKeysAndAddsTheFont) {
     MakeScripts({"a.lua"});
     WriteBytes("prefs.txt", std::string("\x00\x02", 2));
     LoadingScreeny l;
@@ -291,9 +291,9 @@ TEST_F(ScriptList, InitReadsPrefsUnbindsKeysAndAddsTheFont) {
 
 // ---- Launch rules ----
 
-using Launch = InLauncherDir;
+using LauncherLaunch = InLauncherDir;
 
-TEST_F(Launch, FirstKeyWithoutPrefsLaunchesTheFirstScript) {
+TEST_F(LauncherLaunch, FirstKeyWithoutPrefsLaunchesTheFirstScript) {
     LoadingScreeny l;
     Fill(l, {"first.lua", "second.moon"});
     l.KeyHappen(0, true);
@@ -306,7 +306,7 @@ TEST_F(Launch, FirstKeyWithoutPrefsLaunchesTheFirstScript) {
     EXPECT_EQ(l.scriptNames.Get(1), nullptr);
 }
 
-TEST_F(Launch, SecondLaunchKeepsTheFirstNameAndSavesAgain) {
+TEST_F(LauncherLaunch, SecondLaunchKeepsTheFirstNameAndSavesAgain) {
     LoadingScreeny l;
     Fill(l, {"first.lua", "second.moon"});
     l.KeyHappen(3, true);
@@ -318,7 +318,7 @@ TEST_F(Launch, SecondLaunchKeepsTheFirstNameAndSavesAgain) {
     EXPECT_EQ(ReadBytes("prefs.txt"), std::string("\x01\x00\x01", 3));
 }
 
-TEST_F(Launch, ReleaseActsLikeAPress) {
+TEST_F(LauncherLaunch, ReleaseActsLikeAPress) {
     LoadingScreeny l;
     Fill(l, {"a.lua"});
     l.KeyHappen(10, false);
@@ -326,7 +326,7 @@ TEST_F(Launch, ReleaseActsLikeAPress) {
     EXPECT_STREQ(l.scriptName.CStr(), "a.lua");
 }
 
-TEST_F(Launch, EveryKeyboardCodeButPauseLaunches) {
+TEST_F(LauncherLaunch, EveryKeyboardCodeButPauseLaunches) {
     // -1 is a key SFML has no name for.
     for (int code : {-1, 0, 57, 99}) {
         LoadingScreeny l;
@@ -346,7 +346,7 @@ TEST_F(Launch, EveryKeyboardCodeButPauseLaunches) {
     }
 }
 
-TEST_F(Launch, ButtonOrWheelOverAnEntrySelectsAndLaunchesIt) {
+TEST_F(LauncherLaunch, ButtonOrWheelOverAnEntrySelectsAndLaunchesIt) {
     for (int code : {101, 103, 106, 107}) {
         LoadingScreeny l;
         Fill(l, {"a.lua", "b.lua", "c.lua"});
@@ -359,7 +359,7 @@ TEST_F(Launch, ButtonOrWheelOverAnEntrySelectsAndLaunchesIt) {
     }
 }
 
-TEST_F(Launch, ClickOnAnOptionOnlyChangesIt) {
+TEST_F(LauncherLaunch, ClickOnAnOptionOnlyChangesIt) {
     LoadingScreeny l;
     Fill(l, {"a.lua"});
     l.hoverSize = 2;
@@ -387,7 +387,7 @@ TEST_F(Launch, ClickOnAnOptionOnlyChangesIt) {
     EXPECT_EQ(ReadBytes("prefs.txt"), std::string("\x00\x02", 2));
 }
 
-TEST_F(Launch, KeyPressedOverAnOptionChangesItAndLaunches) {
+TEST_F(LauncherLaunch, KeyPressedOverAnOptionChangesItAndLaunches) {
     LoadingScreeny l;
     Fill(l, {"a.lua"});
     l.hoverSize = 1;
@@ -397,7 +397,7 @@ TEST_F(Launch, KeyPressedOverAnOptionChangesItAndLaunches) {
     EXPECT_EQ(ReadBytes("prefs.txt"), std::string("\x00\x01\x01", 3));
 }
 
-TEST_F(Launch, EscapeSavesButRunsNothing) {
+TEST_F(LauncherLaunch, EscapeSavesButRunsNothing) {
     LoadingScreeny l;
     Fill(l, {"a.lua", "b.lua"});
     l.selected = 1;
@@ -410,7 +410,7 @@ TEST_F(Launch, EscapeSavesButRunsNothing) {
     EXPECT_EQ(l.result, 2);
 }
 
-TEST_F(Launch, ALaunchAfterEscapeInTheSameStepStillQuits) {
+TEST_F(LauncherLaunch, ALaunchAfterEscapeInTheSameStepStillQuits) {
     // Escape pressed, then another key's release polled in the same frame step: the
     // choices are saved again but the quit stands.
     LoadingScreeny l;
@@ -421,7 +421,7 @@ TEST_F(Launch, ALaunchAfterEscapeInTheSameStepStillQuits) {
     EXPECT_STREQ(l.scriptName.CStr(), "a.lua");
 }
 
-TEST_F(Launch, SelectionOutsideTheListLaunchesNothing) {
+TEST_F(LauncherLaunch, SelectionOutsideTheListLaunchesNothing) {
     for (int sel : {-1, -56, 2, 127}) {
         LoadingScreeny l;
         Fill(l, {"a.lua", "b.lua"});
@@ -449,7 +449,7 @@ TEST_F(Launch, SelectionOutsideTheListLaunchesNothing) {
     }
 }
 
-TEST_F(Launch, EmptyListOnlyEscapeEnds) {
+TEST_F(LauncherLaunch, EmptyListOnlyEscapeEnds) {
     LoadingScreeny l;
     for (int code : {0, 57, 99, 101, 107}) {
         l.KeyHappen(code, true);
@@ -460,7 +460,7 @@ TEST_F(Launch, EmptyListOnlyEscapeEnds) {
     EXPECT_EQ(l.scriptName.Size(), 0);
 }
 
-TEST_F(Launch, RememberedSelectionIsAnIndexNotAName) {
+TEST_F(LauncherLaunch, RememberedSelectionIsAnIndexNotAName) {
     MakeScripts({"a.lua"});
     {
         LoadingScreeny l;
@@ -480,7 +480,7 @@ TEST_F(Launch, RememberedSelectionIsAnIndexNotAName) {
 }
 
 // Input reaches the launcher through the frame step with no key bindings and no repeat.
-TEST_F(Launch, FrameStepDeliversRawCodesWithoutBindingOrRepeat) {
+TEST_F(LauncherLaunch, FrameStepDeliversRawCodesWithoutBindingOrRepeat) {
     LoadingScreeny l;
     FakePlatform clock;
     l.platform = &clock;
@@ -497,7 +497,7 @@ TEST_F(Launch, FrameStepDeliversRawCodesWithoutBindingOrRepeat) {
     EXPECT_EQ(ReadBytes("prefs.txt"), std::string("\x00\x00\x01", 3));
 }
 
-TEST_F(Launch, EscapeThroughTheFrameStepQuitsAndTheStepReportsIt) {
+TEST_F(LauncherLaunch, EscapeThroughTheFrameStepQuitsAndTheStepReportsIt) {
     LoadingScreeny l;
     FakePlatform clock;
     l.platform = &clock;
