@@ -86,11 +86,22 @@ local function DrawRoom()
     end
 end
 
+-- The ball: its outline is the circle the mapper moves, filled with the unit quad that
+-- fits inside it.
+local SEGMENTS = 20
 local function DrawBall()
     Color(1, 0.6, 0.1)
+    local px, py = ball.x + RADIUS, ball.y
+    for i = 1, SEGMENTS do
+        local a = i / SEGMENTS * 2 * math.pi
+        local x, y = ball.x + RADIUS * math.cos(a), ball.y + RADIUS * math.sin(a)
+        DrawLine(px, py, 0, x, y, 0)
+        px, py = x, y
+    end
     Push()
     Move(ball.x, ball.y, 0)
-    Scale(RADIUS * 2)
+    Rotate(ball.x - ball.y) -- rolls as it moves
+    Scale(RADIUS * math.sqrt(2))
     Quad()
     Pop()
     if contact and flash > 0 then
