@@ -24,6 +24,7 @@ int pubLSetSpaceMapper(lua_State* L) {
 int pubLSet2DSpaceBounds(lua_State* L) {
     LuaThingy* host = EngineHandle(L, "Set2DSpaceBounds");
     // velkRun has no minimum test and always reads the cell counts from arguments 5 and 6.
+    // The test is about the call, so it speaks even before the mapper exists.
     bool run = host->runVariant;
     int count = run ? lua_gettop(L) : ArgCount(L, 4, "set2dspacebounds");
     float lo[2] = {ArgFloat(L, 1), ArgFloat(L, 2)};
