@@ -13,9 +13,10 @@ command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
 export ALSOFT_DRIVERS=null
 # In a sanitized build: velkEngine closes its last window at exit, which unloads the
 # software GL driver before the leak check runs, and the driver's own leftovers (covered
-# by the suppressions) can no longer be told apart. Preloaded, the driver stays.
-preload=""
-if grep -q '^VELK_SANITIZE:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null; then
+# by the suppressions) can no longer be told apart. Preloaded, the driver stays. The
+# test suite may already preload a library that holds it; that one is kept.
+preload="${LD_PRELOAD:-}"
+if [ -z "$preload" ] && grep -q '^VELK_SANITIZE:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null; then
   for d in /usr/lib/*/dri/swrast_dri.so; do [ -f "$d" ] && { preload="$d"; break; }; done
 fi
 
