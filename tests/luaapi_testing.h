@@ -48,13 +48,7 @@ class ScriptHostTest : public GLTest {
     int Start() { return Start("function Init() end\nfunction Draw() end\nfunction KeyHappen() end\n"); }
 
     // Runs Lua text in the script's state, expects no error and returns what it printed.
-    std::string Lua(const std::string& code) {
-        testing::internal::CaptureStdout();
-        std::string error = RunLua(host->luaState, code);
-        std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(error, "") << code;
-        return out;
-    }
+    std::string Lua(const std::string& code) { return RunLuaExpectingSuccess(host->luaState, code); }
     // Runs Lua text that is expected to fail; returns the error message.
     std::string LuaError(const std::string& code) {
         testing::internal::CaptureStdout();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "luaapi.h"
+#include "luathingy.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +69,15 @@ inline std::string RunLua(lua_State* L, const std::string& code) {
     return error;
 }
 
+// Runs Lua text that is expected to succeed; returns what it printed.
+inline std::string RunLuaExpectingSuccess(lua_State* L, const std::string& code) {
+    testing::internal::CaptureStdout();
+    std::string error = RunLua(L, code);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(error, "") << code;
+    return out;
+}
+
 // A global number of the state (0 when not a number).
 inline double GlobalNumber(lua_State* L, const char* name) {
     lua_getglobal(L, name);
@@ -75,6 +85,29 @@ inline double GlobalNumber(lua_State* L, const char* name) {
     lua_pop(L, 1);
     return v;
 }
+
+// A host without window or script whose engine handle is published in a bare state with
+// the API registered, as the host's Init leaves it; for fixtures that drive the API directly.
+struct BareScriptHost {
+    LuaThingy* host = nullptr;
+    lua_State* L = nullptr;
+
+    void OpenHost() {
+        host = new LuaThingy();
+        L = luaL_newstate();
+        luaL_openlibs(L);
+        RegisterLuaApi(L, host->runVariant);
+        lua_pushlightuserdata(L, host);
+        lua_setglobal(L, "__mLuaThingy");
+    }
+    void DropHost() {
+        if (L) lua_close(L);
+        delete host;
+        L = nullptr;
+        host = nullptr;
+    }
+    std::string Lua(const std::string& code) { return RunLuaExpectingSuccess(L, code); }
+};
 
 // Every global of the script API in registration order, and the seven that velkRun leaves out.
 const std::vector<std::string> kAllApiGlobals = {

@@ -19,13 +19,10 @@ namespace {
 
 const char* kBoundsTooFew = "ERR: too few args: set2dspacebounds\n";
 
-// A host without window or script: the GL fixture's context draws, and the engine handle
-// is published in a bare state with the API registered, as the host's Init leaves it.
-class SpaceApiTest : public GLTest {
+// A bare script host (no window, no script) drawing into the GL fixture's context.
+class SpaceApiTest : public GLTest, protected BareScriptHost {
   protected:
     TempWorkDir dir;
-    LuaThingy* host = nullptr;
-    lua_State* L = nullptr;
 
     void SetUp() override {
         GLTest::SetUp();
@@ -38,26 +35,7 @@ class SpaceApiTest : public GLTest {
     void MakeHost(ProgramKind kind) {
         DropHost();
         SetCurrentProgram(kind);
-        host = new LuaThingy();
-        L = luaL_newstate();
-        luaL_openlibs(L);
-        RegisterLuaApi(L, host->runVariant);
-        lua_pushlightuserdata(L, host);
-        lua_setglobal(L, "__mLuaThingy");
-    }
-    void DropHost() {
-        if (L) lua_close(L);
-        delete host;
-        L = nullptr;
-        host = nullptr;
-    }
-    // Runs Lua text and expects it to succeed; returns what it printed.
-    std::string Lua(const std::string& code) {
-        testing::internal::CaptureStdout();
-        std::string error = RunLua(L, code);
-        std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(error, "") << code;
-        return out;
+        OpenHost();
     }
     double Num(const char* global) { return GlobalNumber(L, global); }
     SpaceMapperLines2D* Lines() { return dynamic_cast<SpaceMapperLines2D*>(host->spaceMapper); }

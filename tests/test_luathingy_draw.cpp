@@ -10,13 +10,10 @@
 
 namespace {
 
-// A host without window or script: the GL fixture's context draws, and the engine handle
-// is published in a bare state with the API registered, as Init would leave it.
-class DrawApiTest : public GLTest {
+// A bare script host (no window, no script) drawing into the GL fixture's context.
+class DrawApiTest : public GLTest, protected BareScriptHost {
   protected:
     TempWorkDir dir;
-    LuaThingy* host = nullptr;
-    lua_State* L = nullptr;
 
     void SetUp() override {
         GLTest::SetUp();
@@ -27,12 +24,7 @@ class DrawApiTest : public GLTest {
         SetCurrentProgram(ProgramKind::Engine);
     }
     void MakeHost() {
-        host = new LuaThingy();
-        L = luaL_newstate();
-        luaL_openlibs(L);
-        RegisterLuaApi(L, host->runVariant);
-        lua_pushlightuserdata(L, host);
-        lua_setglobal(L, "__mLuaThingy");
+        OpenHost();
         // Baseline that the fixture does not reset.
         glDepthMask(GL_TRUE);
         glBlendFunc(GL_ONE, GL_ZERO);
@@ -42,20 +34,6 @@ class DrawApiTest : public GLTest {
         glDisable(GL_LIGHT0);
         glDisable(GL_LIGHT1);
         glDisable(GL_LIGHT2);
-    }
-    void DropHost() {
-        if (L) lua_close(L);
-        delete host;
-        L = nullptr;
-        host = nullptr;
-    }
-    // Runs Lua text and expects it to succeed; returns what it printed.
-    std::string Lua(const std::string& code) {
-        testing::internal::CaptureStdout();
-        std::string error = RunLua(L, code);
-        std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(error, "") << code;
-        return out;
     }
     static void Modelview(float m[16]) { glGetFloatv(GL_MODELVIEW_MATRIX, m); }
     static GLint Int(GLenum e) {
