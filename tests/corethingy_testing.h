@@ -74,6 +74,19 @@ inline int StepAt(CoreThingy& core, FakePlatform& clock, float t, const std::vec
     return core.FinishStep();
 }
 
+// A recording application on the scripted clock, stepped by wall time.
+class ScriptedClockTest : public ::testing::Test {
+  protected:
+    RecordingCore core;
+    FakePlatform clock;
+
+    void SetUp() override {
+        core.platform = &clock;
+        core.input.keyState.SetDefaults();
+    }
+    int Step(float t, const std::vector<sf::Event>& events = {}) { return StepAt(core, clock, t, events); }
+};
+
 inline sf::Event KeyEvent(int code, bool pressed) {
     sf::Event e;
     e.type = pressed ? sf::Event::KeyPressed : sf::Event::KeyReleased;

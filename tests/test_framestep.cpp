@@ -10,17 +10,7 @@
 
 namespace {
 
-class FrameStepTest : public ::testing::Test {
-  protected:
-    RecordingCore core;
-    FakePlatform clock;
-
-    void SetUp() override {
-        core.platform = &clock;
-        core.input.keyState.SetDefaults();
-    }
-    int Step(float t) { return StepAt(core, clock, t); }
-};
+using FrameStepTest = ScriptedClockTest;
 
 TEST_F(FrameStepTest, WarmUpFramesKeepGameTimeAtZero) {
     Step(0.1f);

@@ -13,17 +13,7 @@ const int Esc = sf::Keyboard::Escape;
 
 typedef std::vector<std::pair<int, int>> Calls;
 
-class InputTest : public ::testing::Test {
-  protected:
-    RecordingCore core;
-    FakePlatform clock;
-
-    void SetUp() override {
-        core.platform = &clock;
-        core.input.keyState.SetDefaults();
-    }
-    int Step(float t, const std::vector<sf::Event>& events = {}) { return StepAt(core, clock, t, events); }
-};
+using InputTest = ScriptedClockTest;
 
 // ---- Binding table ------------------------------------------------------------------
 
