@@ -1,6 +1,7 @@
 // Tests of Texture (loading, render-to-texture, full-window copies, uploads of caller
 // pixels, the pixel pass) and the texture manager, read back from the window.
 #include "corethingy.h"
+#include "glextensions_testing.h"
 #include "glfixture.h"
 #include "glplatform.h"
 #include "materials.h"
@@ -72,11 +73,7 @@ class TextureGL : public GLTest {
     std::string dir;
     void SetUp() override {
         GLTest::SetUp();
-        SetGLEntryPointLookup(nullptr);
-        CaptureStdout();
-        setupExtensions();
-        fflush(stdout);
-        ASSERT_EQ(GetCapturedStdout(), "");
+        ASSERT_NO_FATAL_FAILURE(LoadExtensionsQuietly());
         ASSERT_TRUE(vgl::FramebufferEntryPointsReady());
         dir = TempDir();
     }

@@ -1,4 +1,5 @@
 // Tests of the extension loading, the ".shad" splitter, Shader and the shader manager.
+#include "glextensions_testing.h"
 #include "glfixture.h"
 #include "glplatform.h"
 #include "programKind.h"
@@ -356,11 +357,7 @@ class ShaderGL : public GLTest {
     std::string dir;
     void SetUp() override {
         GLTest::SetUp();
-        SetGLEntryPointLookup(nullptr);
-        CaptureStdout();
-        setupExtensions();
-        fflush(stdout);
-        ASSERT_EQ(GetCapturedStdout(), "");
+        ASSERT_NO_FATAL_FAILURE(LoadExtensionsQuietly());
         ASSERT_TRUE(vgl::ShaderEntryPointsReady());
         dir = TempDir();
         ASSERT_EQ(mkdir((dir + "/include").c_str(), 0755), 0);
