@@ -40,6 +40,16 @@ void DrawText(LoadingScreeny* self, const char* text) {
     self->textManager.CreateDrawText(text, &params);
     self->textureManager.Use(-1);
 }
+
+// The spinning green bar behind the entry under the pointer.
+void DrawHoverMark(LoadingScreeny* self, float spin) {
+    glPushMatrix();
+    glColor4f(0, 1, 0, 0.5f);
+    glRotatef(spin, 0, 0, 1);
+    glScalef(1.5f, 0.5f, 0.5f);
+    self->DrawQuad();
+    glPopMatrix();
+}
 } // namespace
 
 LoadingScreeny::LoadingScreeny()
@@ -208,14 +218,7 @@ int LoadingScreeny::TimeStep() {
             if (std::fabs(mx - x) < kOptionHit && std::fabs(my - row.y) < kOptionHit) *row.hover = i;
             if (row.mode == i) glColor4f(0.5f, 0.5f, 1, 1);
             glScalef(0.04f, 0.04f, 0.04f);
-            if (*row.hover == i) {
-                glPushMatrix();
-                glColor4f(0, 1, 0, 0.5f);
-                glRotatef(spin, 0, 0, 1);
-                glScalef(1.5f, 0.5f, 0.5f);
-                DrawQuad();
-                glPopMatrix();
-            }
+            if (*row.hover == i) DrawHoverMark(this, spin);
             glPushMatrix();
             glScalef(0.5f, 0.5f, 0.5f);
             DrawQuad();
@@ -241,14 +244,7 @@ int LoadingScreeny::TimeStep() {
             glColor4f(0, 1, 1, 1);
             glRotatef((float)((double)gameTime * 180.0 * 0.5), 0, 0, 1);
         }
-        if (hoverScript == i) {
-            glPushMatrix();
-            glColor4f(0, 1, 0, 0.5f);
-            glRotatef(spin, 0, 0, 1);
-            glScalef(1.5f, 0.5f, 0.5f);
-            DrawQuad();
-            glPopMatrix();
-        }
+        if (hoverScript == i) DrawHoverMark(this, spin);
         if (selected == i) glColor4f(1, 0, 0, 1);
         DrawQuad();
         glPopMatrix();
