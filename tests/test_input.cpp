@@ -4,6 +4,7 @@
 #include "corethingy_testing.h"
 
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
@@ -91,6 +92,20 @@ TEST_F(InputTest, PressAndReleaseOfABoundKey) {
     Step(0.4f, {KeyEvent(A, false)});
     EXPECT_EQ(core.gameKeys, (Calls{{7, 1}, {7, 0}}));
     EXPECT_EQ(core.typed, (std::vector<int>{A, A})); // every press is typed, handled or not
+}
+
+TEST_F(InputTest, KeyTypedComesBeforeKeyHappenOnPressesOnly) {
+    struct OrderCore : RecordingCore {
+        std::vector<std::string> log;
+        void KeyTyped(int code) override { log.push_back("typed " + std::to_string(code)); }
+        void KeyHappen(int code, bool pressed) override {
+            log.push_back("happen " + std::to_string(code) + (pressed ? " down" : " up"));
+        }
+    } order;
+    order.platform = &clock;
+    StepAt(order, clock, 0.1f, {KeyEvent(A, true), KeyEvent(A, false), KeyEvent(B, true)});
+    EXPECT_EQ(order.log, (std::vector<std::string>{"typed 0", "happen 0 down", "happen 0 up", "typed 1",
+                                                   "happen 1 down"}));
 }
 
 TEST_F(InputTest, UnboundKeysReachNoGameKeyButAreTyped) {
@@ -258,6 +273,19 @@ TEST_F(InputTest, KeyUnboundWhileHeldRepeatsWithMinusOneAndReleasesSilently) {
     Step(0.6f, {KeyEvent(A, false)});
     EXPECT_EQ(core.gameKeys.back(), std::make_pair(-1, 2)); // the release gives nothing
     EXPECT_TRUE(core.input.keyState.keyDown[A]);
+}
+
+TEST_F(InputTest, StrayRepeatKeyOutsideTheTableRepeatsUnbound) {
+    // Nothing but KeyHappen sets the field; a value written from outside must not read
+    // past the binding table (the sanitizer build checks the reads).
+    core.SetKeyBind(7, A, false);
+    for (int stray : {kInputCodeCount, 500, -5}) {
+        core.gameKeys.clear();
+        core.repeatKey = stray;
+        core.repeatTime = 0;
+        Step(0.1f);
+        EXPECT_EQ(core.gameKeys, (Calls{{-1, 2}})) << stray;
+    }
 }
 
 TEST_F(InputTest, RepeatInTypingModeUsesTheRawCode) {

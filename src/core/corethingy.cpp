@@ -439,7 +439,9 @@ int CoreThingy::FinishStep() {
 
     if (repeatKey != -1 && wallTime >= repeatTime) {
         repeatTime += repeatInterval;
-        int gameKey = typingMode != 0 ? repeatKey : input.keyState.binding[repeatKey];
+        // Only KeyHappen sets repeatKey, always to an input code; the checked lookup keeps
+        // a stray value written into the public field from reading outside the table.
+        int gameKey = typingMode != 0 ? repeatKey : input.keyState.GameKey(repeatKey);
         GameKeyHappen(gameKey, 2);
     }
 
