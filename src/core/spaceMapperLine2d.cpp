@@ -326,6 +326,20 @@ int SpaceMapperLines2D::MapPoint(const float* p, const float* v, float r, float*
     int hits = 0;
     float K[2] = {0, 0};
     float B[2] = {0, 0};
+    // A hit's outcome: the bounce point, what is left of the path past the contact K along
+    // the reflected direction, and for a moving point its velocity turned that way.
+    auto storeBounce = [&](const float* refl) {
+        B[0] = K[0] + remaining * refl[0];
+        B[1] = K[1] + remaining * refl[1];
+        if (outPos) {
+            outPos[0] = B[0];
+            outPos[1] = B[1];
+        }
+        if (!lineMode && outVel) {
+            outVel[0] = refl[0] * speed;
+            outVel[1] = refl[1] * speed;
+        }
+    };
 
     // Without a grid there are no walls: the circle moves freely.
     while (cells) {
@@ -386,16 +400,7 @@ int SpaceMapperLines2D::MapPoint(const float* p, const float* v, float r, float*
                         const float n[2] = {(K[0] - qx) / r, (K[1] - qy) / r};
                         const float un = u[0] * n[0] + u[1] * n[1];
                         const float refl[2] = {u[0] - 2.0f * un * n[0], u[1] - 2.0f * un * n[1]};
-                        B[0] = K[0] + remaining * refl[0];
-                        B[1] = K[1] + remaining * refl[1];
-                        if (outPos) {
-                            outPos[0] = B[0];
-                            outPos[1] = B[1];
-                        }
-                        if (!lineMode && outVel) {
-                            outVel[0] = refl[0] * speed;
-                            outVel[1] = refl[1] * speed;
-                        }
+                        storeBounce(refl);
                     }
                 };
 
@@ -453,16 +458,7 @@ int SpaceMapperLines2D::MapPoint(const float* p, const float* v, float r, float*
                         const float w[2] = {-bL / wl, aL / wl};
                         const float wd = w[0] * dir[0] + w[1] * dir[1];
                         const float refl[2] = {2.0f * wd * w[0] - dir[0], 2.0f * wd * w[1] - dir[1]};
-                        B[0] = K[0] + refl[0] * remaining;
-                        B[1] = K[1] + refl[1] * remaining;
-                        if (outPos) {
-                            outPos[0] = B[0];
-                            outPos[1] = B[1];
-                        }
-                        if (!lineMode && outVel) {
-                            outVel[0] = refl[0] * speed;
-                            outVel[1] = refl[1] * speed;
-                        }
+                        storeBounce(refl);
                     }
                 };
 
