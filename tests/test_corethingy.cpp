@@ -227,12 +227,34 @@ TEST(CoreSpaceMapper, SecondCallGivesAFreshEmptyMapper) {
     EXPECT_EQ(second->min[0], -10.0f);
 }
 
+// A mapper that reports its own destruction.
+struct CountingMapper : SpaceMapper {
+    int* destroyed;
+    explicit CountingMapper(int* d) : destroyed(d) {}
+    ~CountingMapper() override { ++*destroyed; }
+};
+
 TEST(CoreSpaceMapper, DestructionFreesTheMapper) {
-    // Freed with the object; under the sanitizer build a leak here fails the test.
+    int destroyed = 0;
     auto* core = new RecordingCore();
+    core->spaceMapper = new CountingMapper(&destroyed);
+    delete core;
+    EXPECT_EQ(destroyed, 1);
+    // The real mapper too; under the sanitizer build a leak here fails the test.
+    core = new RecordingCore();
     core->SetSpaceMapper(1);
     delete core;
-    SUCCEED();
+}
+
+TEST(CoreSpaceMapper, ReplacingTheMapperFreesTheOldOneOnly) {
+    int destroyed = 0;
+    RecordingCore core;
+    core.spaceMapper = new CountingMapper(&destroyed);
+    core.SetSpaceMapper(0); // not a mapper kind: the old one stays
+    EXPECT_EQ(destroyed, 0);
+    core.SetSpaceMapper(1);
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_NE(dynamic_cast<SpaceMapperLines2D*>(core.spaceMapper), nullptr);
 }
 
 // ---- Command line --------------------------------------------------------------------
