@@ -116,9 +116,13 @@ TEST_F(StandardWindow, MouseIsLockedAndHidden) {
 }
 
 TEST_F(StandardWindow, ContextAsRequested) {
+    // Neither a depth nor a stencil buffer is asked for, and the software driver offers
+    // configurations without them.
     sf::ContextSettings s = core.window.getSettings();
     EXPECT_GE(s.majorVersion, 2u);
     EXPECT_EQ(s.antialiasingLevel, 0u);
+    EXPECT_EQ(s.depthBits, 0u);
+    EXPECT_EQ(s.stencilBits, 0u);
 }
 
 TEST_F(StandardWindow, LightOperations) {
