@@ -4,6 +4,7 @@
 #include "corethingy_testing.h"
 
 #include <GL/gl.h>
+#include <GL/glx.h>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -207,10 +208,20 @@ TEST_F(StandardWindow, RealFrameStepsKeepTheLimiterPace) {
 }
 
 TEST_F(StandardWindow, VSyncOnlyInFullscreen) {
-    // Windowed: SetVSync must not touch the window (nothing observable but no GL error).
+    // Setting vertical sync activates the window's context first; the software driver has
+    // no swap control to read back, so whether SetVSync reached the window shows in which
+    // drawable is current afterwards.
+    GLXDrawable windowDrawable = glXGetCurrentDrawable();
+    ASSERT_EQ(windowDrawable, (GLXDrawable)core.window.getSystemHandle());
+    sf::Context other;
+    ASSERT_TRUE(other.setActive(true));
+    ASSERT_NE(glXGetCurrentDrawable(), windowDrawable);
     core.SetVSync(true);
     core.SetVSync(false);
-    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    EXPECT_NE(glXGetCurrentDrawable(), windowDrawable) << "a windowed SetVSync reached the window";
+    core.fullscreen = true; // only the flag: the window stays as it is
+    core.SetVSync(true);
+    EXPECT_EQ(glXGetCurrentDrawable(), windowDrawable);
 }
 
 TEST(WindowClose, EngineClosesTheWindow) {
