@@ -507,6 +507,12 @@ TEST_F(MediaApiTest, ScreenshotDirReplacesTheFolder) {
     Lua("SetScreenshotDir('shots/today')");
     EXPECT_TRUE(host->screenshotFolder.IsEqual("shots/today"));
     EXPECT_EQ(Lua("SetScreenshotDir()"), TooFew("screenshotdir"));
+    // No text, no new folder: the screenshots keep going where they went.
+    EXPECT_TRUE(host->screenshotFolder.IsEqual("shots/today"));
+    Lua("SetScreenshotDir({}) SetScreenshotDir(nil, 'x')");
+    EXPECT_TRUE(host->screenshotFolder.IsEqual("shots/today"));
+    Lua("SetScreenshotDir(7)"); // a number names the folder by its text
+    EXPECT_TRUE(host->screenshotFolder.IsEqual("7"));
 }
 
 } // namespace
