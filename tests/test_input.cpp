@@ -193,6 +193,15 @@ TEST_F(InputTest, TypingModeDropsPressesButEscape) {
     EXPECT_EQ(core.typed, (std::vector<int>{Esc}));
 }
 
+TEST_F(InputTest, DroppedTypingPressDoesNotOverwriteAnEscape) {
+    // Only handled presses set the step's result: a press dropped for typing leaves it.
+    core.SetTypingMode(1);
+    EXPECT_EQ(Step(0.1f, {KeyEvent(Esc, true), KeyEvent(A, true), KeyEvent(-1, true)}), -1);
+    EXPECT_EQ(core.typed, (std::vector<int>{Esc}));
+    core.SetTypingMode(0);
+    EXPECT_EQ(Step(0.2f, {KeyEvent(Esc, true), KeyEvent(A, true)}), 0);
+}
+
 TEST_F(InputTest, KeyHeldWhenTypingStartsReleasesWithItsRawCode) {
     core.SetKeyBind(7, A, false);
     Step(0.1f, {KeyEvent(A, true)});
