@@ -237,6 +237,20 @@ TEST_F(ArgsTest, EngineFunctionsWithoutHandleRaiseANamedError) {
     EXPECT_EQ(RunLua(L, "Blend(-1) Logic(-1) Push() Pop()"), "");
 }
 
+// A script that overwrites the handle must not make an engine function take some other
+// block of memory for the engine: only a light userdata is the handle.
+TEST_F(ArgsTest, AnOverwrittenHandleIsNoEngine) {
+    for (const char* value : {"io.stdout", "{}", "1", "'x'", "true", "print"}) {
+        RunLua(L, std::string("__mLuaThingy = ") + value);
+        EXPECT_EQ(RunLua(L, "GMove(1)"),
+                  "[string \"GMove(1)\"]:1: GMove: __mLuaThingy no longer holds the engine")
+            << value;
+    }
+    // GL-only functions never look at it.
+    EXPECT_EQ(RunLua(L, "Move(1) Push() Pop()"), "");
+    RunLua(L, "__mLuaThingy = nil");
+}
+
 // Lua errors leave native functions by longjmp: whatever such a call builds must not leak.
 // The sanitizer build's leak check watches this too.
 TEST_F(ArgsTest, ErrorsRaisedInNativeFunctionsLeakNothing) {

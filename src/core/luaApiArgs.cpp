@@ -47,13 +47,20 @@ LuaThingy* EngineHandle(lua_State* L, const char* function) {
     // handle with a raw set as well.
     lua_pushstring(L, "__mLuaThingy");
     lua_rawget(L, LUA_GLOBALSINDEX);
+    int type = lua_type(L, -1);
     void* handle = lua_touserdata(L, -1);
     lua_pop(L, 1);
-    if (!handle) {
+    if (type == LUA_TNIL) {
         // Before the handle exists (a script's top level) there is no engine to reach: a Lua
         // error that names the function, rather than a call on nothing.
         luaL_error(L, "%s: the engine is not ready at the script's top level; call it from Init or later",
                    function);
+    }
+    if (type != LUA_TLIGHTUSERDATA || !handle) {
+        // Only the engine makes a light userdata. Whatever else a script stored in the
+        // handle's place (a table, or a full userdata such as io.stdout, whose block is no
+        // engine) must not be taken for it.
+        luaL_error(L, "%s: __mLuaThingy no longer holds the engine", function);
     }
     return (LuaThingy*)handle;
 }

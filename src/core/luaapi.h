@@ -35,7 +35,8 @@ bool ArgIsNumber(lua_State* L, int i);
 
 // The engine behind the global "__mLuaThingy". At a script's top level the handle does not
 // exist yet; the call then raises a Lua error naming `function` instead of reaching no
-// engine (nothing with a destructor may be alive in the caller at that point).
+// engine (nothing with a destructor may be alive in the caller at that point). So does a
+// handle that a script replaced by anything but the engine's own light userdata.
 LuaThingy* EngineHandle(lua_State* L, const char* function);
 
 // The item selector of Geom, Tex, Shad and Audio: by item index, by name in the default
