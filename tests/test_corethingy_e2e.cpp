@@ -12,6 +12,7 @@
 #include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -123,20 +124,42 @@ class RealWindow : public ::testing::Test {
         ASSERT_EQ(Run("xdotool mousemove --window " + id + " 512 384"), 0);
         Steps(3);
         core.gameKeys.clear();
+        steps.clear();
+        LogStep();
     }
     int Run(const std::string& cmd) { return system((cmd + " >/dev/null 2>&1").c_str()); }
     // Frame steps until `done` holds or two seconds of frames have passed; the OR of the
     // step results is kept in `result`.
     bool StepUntil(const std::function<bool()>& done) {
         for (int i = 0; i < 120; i++) {
-            result |= core.TimeStep();
+            Step();
             if (done()) return true;
         }
         return false;
     }
     void Steps(int n) {
         for (int i = 0; i < n; i++)
-            result |= core.TimeStep();
+            Step();
+    }
+    void Step() {
+        result |= core.TimeStep();
+        LogStep();
+    }
+    // The engine's wall time after each step and the game keys received up to then, so
+    // that timing checks are made on the engine's own clock: a loaded machine stretches
+    // the steps, not the rules.
+    struct StepRecord {
+        float wallTime;
+        size_t keys;
+    };
+    std::vector<StepRecord> steps;
+    void LogStep() { steps.push_back({core.wallTime, core.gameKeys.size()}); }
+    // How many (gameKey, state) calls step `s` of the log made.
+    int CountIn(size_t s, int gameKey, int state) {
+        int n = 0;
+        for (size_t k = steps[s - 1].keys; k < steps[s].keys; k++)
+            n += core.gameKeys[k].first == gameKey && core.gameKeys[k].second == state;
+        return n;
     }
     bool Saw(int gameKey, int state) {
         for (auto& k : core.gameKeys)
@@ -176,18 +199,35 @@ TEST_F(RealWindow, HeldKeyRepeatsAfterTheDelay) {
     core.SetKeyBind(7, sf::Keyboard::A, false);
     ASSERT_EQ(Run("xdotool keydown a"), 0);
     EXPECT_TRUE(StepUntil([&] { return Saw(7, 1); }));
-    sf::Clock held;
-    EXPECT_TRUE(StepUntil([&] { return Saw(7, 2); }));
-    float firstRepeat = held.getElapsedTime().asSeconds();
-    Steps(30); // half a second: about eleven more repeats at 0.045 s
+    // Held for 0.9 s of the engine's wall time (the delay and about eleven repeats) and
+    // at least eight repeats.
+    float pressedAt = core.wallTime;
+    EXPECT_TRUE(StepUntil([&] { return core.wallTime - pressedAt >= 0.9f && Count(7, 2) >= 8; }));
     ASSERT_EQ(Run("xdotool keyup a"), 0);
     EXPECT_TRUE(StepUntil([&] { return Saw(7, 0); }));
     EXPECT_EQ(Count(7, 1), 1); // X key repeat events do not press again
-    EXPECT_GT(firstRepeat, 0.3f);
-    EXPECT_LT(firstRepeat, 0.5f);
-    int repeats = Count(7, 2);
-    EXPECT_GE(repeats, 8);
-    EXPECT_LE(repeats, 14);
+
+    // Step by step: the press counts from the previous step's wall time; the first repeat
+    // comes in the first step whose wall time is 0.4 s past that, then one every 0.045 s,
+    // at most one per step, none from the release on.
+    bool held = false;
+    float next = 0;
+    int firstRepeat = -1, pressStep = -1;
+    for (size_t s = 1; s < steps.size(); s++) {
+        if (CountIn(s, 7, 1)) {
+            held = true;
+            pressStep = (int)s;
+            next = steps[s - 1].wallTime + core.repeatDelay;
+        }
+        if (CountIn(s, 7, 0)) held = false;
+        int expected = held && steps[s].wallTime >= next ? 1 : 0;
+        if (expected) next += core.repeatInterval;
+        EXPECT_EQ(CountIn(s, 7, 2), expected) << "step " << s << " at " << steps[s].wallTime;
+        if (expected && firstRepeat < 0) firstRepeat = (int)s;
+    }
+    ASSERT_GT(pressStep, 0);
+    ASSERT_GT(firstRepeat, pressStep);
+    EXPECT_GE(steps[firstRepeat].wallTime - steps[pressStep - 1].wallTime, 0.4f);
 }
 
 TEST_F(RealWindow, EscapeEndsTheStep) {
