@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     host.ParseArgs();
     host.SetupStandardWindow();
     int r = host.Init();
-    while (r == 0) r = host.TimeStep();
+    while (r == 0)
+        r = host.TimeStep();
     return 0;
 }
