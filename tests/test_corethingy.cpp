@@ -366,4 +366,19 @@ TEST(CoreVideoMode, MaxResWithNoFullscreenModeKeepsTheConfiguredSize) {
     EXPECT_EQ(core.height, 700);
 }
 
+TEST(CoreVideoMode, WindowStyle) {
+    RecordingCore core;
+    const std::vector<sf::VideoMode> modes = {sf::VideoMode(1920, 1080, 24)};
+    const sf::Uint32 windowed = sf::Style::Resize | sf::Style::Close; // 6: no title-bar bit
+    EXPECT_EQ(windowed, 6u);
+    EXPECT_EQ(core.WindowStyle(modes), windowed);
+    EXPECT_EQ(core.WindowStyle({}), windowed);
+    core.fullscreen = true;
+    EXPECT_EQ(core.WindowStyle(modes), windowed | sf::Style::Fullscreen);
+    // A display that lists no fullscreen mode at all (an X server without RandR) gets a
+    // window: SFML would index the empty list for a mode to switch to.
+    EXPECT_EQ(core.WindowStyle({}), windowed);
+    EXPECT_TRUE(core.fullscreen);
+}
+
 } // namespace

@@ -168,18 +168,27 @@ sf::VideoMode CoreThingy::ChooseVideoMode(const std::vector<sf::VideoMode>& full
     return mode;
 }
 
+sf::Uint32 CoreThingy::WindowStyle(const std::vector<sf::VideoMode>& fullscreenModes) {
+    sf::Uint32 style = sf::Style::Resize | sf::Style::Close;
+    // A fullscreen window of a size the platform does not list is given the first listed
+    // mode by SFML, which indexes an empty list on a display that lists none (an X server
+    // without RandR) and crashes: with no fullscreen mode the window opens windowed.
+    if (fullscreen && !fullscreenModes.empty()) style |= sf::Style::Fullscreen;
+    return style;
+}
+
 static const int kMaxWindowSide = 32767;
 
 void CoreThingy::InitSystem() {
-    sf::Uint32 style = sf::Style::Resize | sf::Style::Close;
-    if (fullscreen) style |= sf::Style::Fullscreen;
+    std::vector<sf::VideoMode> fullscreenModes;
+    if (fullscreen || maxRes) fullscreenModes = sf::VideoMode::getFullscreenModes();
+    sf::Uint32 style = WindowStyle(fullscreenModes);
     // The X server refuses a window with a side of 0 (and hangs on one past its 16-bit
     // limit), which would end the process; a size from the command line such as "r 0 0"
     // is therefore kept within 1 .. 32767 pixels each way.
     width = width < 1 ? 1 : (width > kMaxWindowSide ? kMaxWindowSide : width);
     height = height < 1 ? 1 : (height > kMaxWindowSide ? kMaxWindowSide : height);
-    sf::VideoMode mode(width, height, bitsPerPixel);
-    if (maxRes) mode = ChooseVideoMode(sf::VideoMode::getFullscreenModes());
+    sf::VideoMode mode = ChooseVideoMode(fullscreenModes);
     sf::ContextSettings settings(0, 0, 0, 2, 0);
     window.create(mode, "velkEngine", style, settings);
 

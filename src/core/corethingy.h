@@ -132,6 +132,9 @@ class CoreThingy {
     // The video mode to open: the configured one, or with maxRes the first (best) of the
     // given fullscreen modes, written back to width, height and bitsPerPixel.
     sf::VideoMode ChooseVideoMode(const std::vector<sf::VideoMode>& fullscreenModes);
+    // The window style: resizable with a close button, fullscreen when `fullscreen` is set
+    // and the platform lists at least one fullscreen mode.
+    sf::Uint32 WindowStyle(const std::vector<sf::VideoMode>& fullscreenModes);
 
     // Frame step. TimeStep is ReportGLError, BeginEvents, HandleEvent for each polled
     // event and FinishStep; these stages are public so that tests can feed events.

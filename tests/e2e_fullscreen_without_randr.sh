@@ -1,0 +1,40 @@
+#!/bin/bash
+# A fullscreen window on an X server that lists no fullscreen mode (no RandR extension):
+# velkRun opens a plain window instead of crashing inside SFML, whose fullscreen set-up
+# would take the first entry of the empty mode list.
+# Usage: e2e_fullscreen_without_randr.sh <build dir> <source dir>
+set -u
+BUILD=$(cd "$1" && pwd)
+SRC=$(cd "$2" && pwd)
+if [ -z "${VELK_E2E_NO_RANDR:-}" ]; then
+    VELK_E2E_NO_RANDR=1 exec xvfb-run -a -s "-screen 0 1280x1024x24 -extension RANDR" bash "$0" "$BUILD" "$SRC"
+fi
+WORK=$(mktemp -d /tmp/velk-e2e-norandr-XXXXXX)
+trap 'rm -rf "$WORK"' EXIT
+mkdir -p "$WORK/scripts"
+ln -s "$SRC/run/media" "$WORK/media"
+cd "$WORK" || exit 1
+
+failures=0
+check() {
+    if [ "$2" == "$3" ]; then
+        echo "ok   $1"
+    else
+        echo "FAIL $1: expected '$2', got '$3'"
+        failures=$((failures + 1))
+    fi
+}
+
+# No script: the window is opened (and the GL state set up) before Init fails, so the
+# Init error line shows that the run got past the window.
+for args in "-f" "r max f" "-r 640 480 -f"; do
+    # shellcheck disable=SC2086
+    timeout 30 "$BUILD/velkRun" $args -s missing.lua >"$WORK/out.txt" 2>/dev/null
+    rc=$?
+    check "velkRun $args: exit code" 0 "$rc"
+    grep -q '^Lua Err INIT: ' "$WORK/out.txt"
+    check "velkRun $args: reached the script's Init" 0 "$?"
+done
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
