@@ -294,6 +294,11 @@ TEST_F(WorldApiTest, TypingModeKeepsKeyPressesFromTheScript) {
     EXPECT_EQ(host->typingMode, 0);
     Lua("TypingMode('2')");
     EXPECT_EQ(host->typingMode, 2);
+    // Read as an integer: 0.5 is 0 (off), 2.9 is 2.
+    Lua("TypingMode(0.5)");
+    EXPECT_EQ(host->typingMode, 0);
+    Lua("TypingMode(2.9)");
+    EXPECT_EQ(host->typingMode, 2);
 }
 
 TEST_F(WorldApiTest, ScreenshotKeyWritesTheFileBeforeKeyHappenSeesThePress) {
