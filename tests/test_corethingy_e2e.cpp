@@ -3,6 +3,7 @@
 // real frame step (event polling, limiter and all).
 #include "corethingy_testing.h"
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -292,6 +293,34 @@ TEST_F(RealWindow, FreeMouseFollowsThePointer) {
     EXPECT_TRUE(StepUntil([&] { return core.mouseX == 0.25f; }));
     EXPECT_FLOAT_EQ(core.mouseY, 0.25f);
     EXPECT_EQ(sf::Mouse::getPosition(core.window), sf::Vector2i(256, 192));
+}
+
+// A fullscreen window grabs the pointer and keyboard of its server, so it too opens only on
+// a private one.
+TEST(RealFullscreen, UnlistedSizeTakesTheListedModeWithViewportAndAspect) {
+    if (!HaveXTools()) GTEST_SKIP() << "xdotool or Xvfb is not installed";
+    if (!InPrivateServer()) {
+        ASSERT_TRUE(RunInPrivateServer());
+        return;
+    }
+    std::vector<sf::VideoMode> modes = sf::VideoMode::getFullscreenModes();
+    ASSERT_FALSE(modes.empty());
+    RecordingCore core;
+    core.width = 333; // no display lists this size
+    core.height = 222;
+    core.fullscreen = true;
+    core.SetupStandardWindow();
+    ASSERT_TRUE(core.window.isOpen());
+    ASSERT_TRUE(core.window.setActive(true));
+    sf::Vector2u size = core.window.getSize();
+    EXPECT_EQ(size, sf::Vector2u(modes[0].width, modes[0].height));
+    EXPECT_EQ(core.width, (int)size.x);
+    EXPECT_EQ(core.height, (int)size.y);
+    EXPECT_FLOAT_EQ(core.aspect, (float)size.x / size.y);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], (GLint)size.x);
+    EXPECT_EQ(viewport[3], (GLint)size.y);
 }
 
 } // namespace

@@ -191,6 +191,13 @@ void CoreThingy::InitSystem() {
     sf::VideoMode mode = ChooseVideoMode(fullscreenModes);
     sf::ContextSettings settings(0, 0, 0, 2, 0);
     window.create(mode, "velkEngine", style, settings);
+    // SFML opens a fullscreen window of a size the display does not list at the first
+    // listed mode instead. The size fields follow the window, so that the viewport and the
+    // aspect cover the screen rather than a corner of it.
+    if ((style & sf::Style::Fullscreen) && window.isOpen()) {
+        width = (int)window.getSize().x;
+        height = (int)window.getSize().y;
+    }
 
     InitGL();
     InitCamera(0, 0);
