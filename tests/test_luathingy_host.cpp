@@ -5,6 +5,7 @@
 #include "luathingy.h"
 #include "luathingy_testing.h"
 #include "programKind.h"
+#include "xsendkey.h"
 
 #include <SFML/OpenGL.hpp>
 #include <algorithm>
@@ -69,11 +70,10 @@ class HostTest : public ::testing::Test {
         return result;
     }
     lua_State* S() { return host->luaState; }
-    // Sends Escape (press and release) to the host's own window, as synthetic X events.
+    // Sends Escape (press and release) to the host's own window, as synthetic X events;
+    // never as real key presses, which would reach whichever window has the focus.
     void PressEscape() {
-        std::string cmd = "xdotool key --window " +
-                          std::to_string((unsigned long)host->window.getSystemHandle()) + " Escape";
-        ASSERT_EQ(system(cmd.c_str()), 0);
+        ASSERT_TRUE(SendKeyToWindow((unsigned long)host->window.getSystemHandle(), "Escape"));
         sf::sleep(sf::milliseconds(100)); // let the events reach this client's queue
     }
     double Number(const char* global) { return GlobalNumber(S(), global); }
