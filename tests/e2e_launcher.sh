@@ -213,6 +213,9 @@ start
 # Entry 1 sits at (-0.17, 0.4): 174 pixels left and 410 up.
 move -87 -205
 move -87 -205
+# The click must come after a frame drawn with the pointer there: the hover it acts on
+# is that of the last drawn frame.
+poll 5 green_at -0.17 0.4 || fail "the pointer did not reach the entry"
 xdotool click 1
 finish 20
 grep -qx "RAN $second" "$dir/out.txt" || fail "the clicked entry $second did not run"
