@@ -11,15 +11,6 @@ grab="$src/tests/support/screengrab.py"
 [ -x "$engine" ] || { echo "missing $engine"; exit 1; }
 command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
 export ALSOFT_DRIVERS=null
-# In a sanitized build: velkEngine closes its last window at exit, which unloads the
-# software GL driver before the leak check runs, and the driver's own leftovers (covered
-# by the suppressions) can no longer be told apart. Preloaded, the driver stays. The
-# test suite may already preload a library that holds it; that one is kept.
-preload="${LD_PRELOAD:-}"
-if [ -z "$preload" ] && grep -q '^VELK_SANITIZE:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null; then
-  for d in /usr/lib/*/dri/swrast_dri.so; do [ -f "$d" ] && { preload="$d"; break; }; done
-fi
-
 work="$(mktemp -d /tmp/velk_e2e_launcher.XXXXXX)"
 xvfb_pid=""
 engine_pid=""
@@ -78,7 +69,7 @@ setup() { # setup NAME [SCRIPT...]
 }
 
 start() {
-  (cd "$dir" && LD_PRELOAD="$preload" exec "$engine" >out.txt 2>err.txt) &
+  (cd "$dir" && exec "$engine" >out.txt 2>err.txt) &
   engine_pid=$!
   wid=""
   for _ in $(seq 200); do

@@ -10,7 +10,6 @@
 #include <cmath>
 #include <cstring>
 #include <dirent.h>
-#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -532,19 +531,9 @@ TEST(LauncherLayout, GridFillsRowsOfFour) {
 
 namespace {
 
-// These tests draw in windows of their own and close them again. Closing the last GL
-// context unloads the software GL driver, and the leak checker then cannot tell the
-// driver's own leftovers (which its suppressions cover) from ours. Keeping the driver
-// loaded for the whole process keeps them attributable.
-class PinGLDriver : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        for (const char* path : {"/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", "swrast_dri.so"})
-            if (dlopen(path, RTLD_NOW | RTLD_NODELETE)) break;
-    }
-};
-::testing::Environment* const kPinGLDriver = ::testing::AddGlobalTestEnvironment(new PinGLDriver);
-
+// These tests open and close windows of their own; closing the last one unloads the software
+// GL driver before the leak check. The sanitized build's test runs preload a library that
+// keeps it (tests/preload/keepdri.c); run by hand, give the same LD_PRELOAD.
 class LauncherScreen : public InLauncherDir {
   protected:
     LoadingScreeny* l = nullptr;
@@ -805,4 +794,54 @@ TEST_F(LauncherScreen, TallWindowSqueezesTheLayoutHorizontally) {
     l->cursorY = 0.7f;
     l->TimeStep();
     EXPECT_EQ(l->hoverSize, 2);
+}
+
+TEST_F(LauncherScreen, OptionMarkersShowTheModesAndTheHover) {
+    // Each row is coloured by its own mode: size 2 and shaders off.
+    l->sizeMode = 2;
+    l->shaderMode = 0;
+    WarmUp();
+    auto px = [](float x) { return (int)((x + 1.0f) * 512.0f); };
+    auto py = [](float y) { return (int)((y + 0.75f) * 512.0f); };
+    auto isWhite = [](RGBA p) { return p.r >= 250 && p.g >= 250 && p.b >= 250; };
+    auto isChosen = [](RGBA p) { return std::abs(p.r - 128) <= 2 && std::abs(p.g - 128) <= 2 && p.b >= 250; };
+    for (int i = 0; i < 3; i++) {
+        RGBA p = ShownPixel(px(i * 0.5f - 0.5f), py(0.7f));
+        EXPECT_TRUE(i == 2 ? isChosen(p) : isWhite(p)) << "size " << i << ": " << (int)p.r << " " << (int)p.g
+                                                        << " " << (int)p.b;
+    }
+    for (int i = 0; i < 2; i++) {
+        RGBA p = ShownPixel(px(i * 0.5f - 0.5f), py(0.6f));
+        EXPECT_TRUE(i == 0 ? isChosen(p) : isWhite(p)) << "shader " << i << ": " << (int)p.r << " " << (int)p.g
+                                                        << " " << (int)p.b;
+    }
+    // The option's square is only 0.01 from its centre on each axis.
+    RGBA beside = ShownPixel(px(-0.5f + 0.015f), py(0.7f));
+    EXPECT_EQ(beside.r + beside.g + beside.b, 0);
+
+    // Hovered, an option gets the green marker, whose colour the square then takes over.
+    l->cursorX = 0.03f;
+    l->cursorY = 0.7f;
+    l->TimeStep();
+    ASSERT_EQ(l->hoverSize, 1);
+    RGBA hovered = ShownPixel(px(0), py(0.7f));
+    EXPECT_EQ(hovered.r, 0);
+    EXPECT_EQ(hovered.b, 0);
+    EXPECT_GE(hovered.g, 120);
+    // The other options keep their colours.
+    EXPECT_TRUE(isWhite(ShownPixel(px(-0.5f), py(0.7f))));
+    EXPECT_TRUE(isChosen(ShownPixel(px(0.5f), py(0.7f))));
+}
+
+TEST_F(LauncherScreen, InitMakesTheAmbientLightBlack) {
+    const GLfloat grey[4] = {0.3f, 0.3f, 0.3f, 1};
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, grey);
+    MakeScripts({"a.lua"});
+    EXPECT_EQ(l->Init(), 0);
+    GLfloat ambient[4] = {-1, -1, -1, -1};
+    glGetFloatv(GL_LIGHT_MODEL_AMBIENT, ambient);
+    EXPECT_EQ(ambient[0], 0);
+    EXPECT_EQ(ambient[1], 0);
+    EXPECT_EQ(ambient[2], 0);
+    EXPECT_EQ(ambient[3], 1);
 }
