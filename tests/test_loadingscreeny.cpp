@@ -807,13 +807,13 @@ TEST_F(LauncherScreen, OptionMarkersShowTheModesAndTheHover) {
     auto isChosen = [](RGBA p) { return std::abs(p.r - 128) <= 2 && std::abs(p.g - 128) <= 2 && p.b >= 250; };
     for (int i = 0; i < 3; i++) {
         RGBA p = ShownPixel(px(i * 0.5f - 0.5f), py(0.7f));
-        EXPECT_TRUE(i == 2 ? isChosen(p) : isWhite(p)) << "size " << i << ": " << (int)p.r << " " << (int)p.g
-                                                        << " " << (int)p.b;
+        EXPECT_TRUE(i == 2 ? isChosen(p) : isWhite(p))
+            << "size " << i << ": " << (int)p.r << " " << (int)p.g << " " << (int)p.b;
     }
     for (int i = 0; i < 2; i++) {
         RGBA p = ShownPixel(px(i * 0.5f - 0.5f), py(0.6f));
-        EXPECT_TRUE(i == 0 ? isChosen(p) : isWhite(p)) << "shader " << i << ": " << (int)p.r << " " << (int)p.g
-                                                        << " " << (int)p.b;
+        EXPECT_TRUE(i == 0 ? isChosen(p) : isWhite(p))
+            << "shader " << i << ": " << (int)p.r << " " << (int)p.g << " " << (int)p.b;
     }
     // The option's square is only 0.01 from its centre on each axis.
     RGBA beside = ShownPixel(px(-0.5f + 0.015f), py(0.7f));
