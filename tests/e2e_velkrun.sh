@@ -136,14 +136,24 @@ EOF
 run_idle() {
     "$VELKRUN" -s idle.lua "$@" >"$WORK/idle.txt" 2>/dev/null &
     local pid=$!
-    for _ in $(seq 100); do
+    # An Escape before the first Draw would be dropped; a loaded machine may take a while.
+    for _ in $(seq 300); do
         grep -q drawing "$WORK/idle.txt" && break
         sleep 0.1
     done
-    local wid
-    wid=$(xdotool search --name '^velkEngine$' | head -n 1)
-    geometry=$(xwininfo -id "$wid" | awk '/Width:/ {w=$2} /Height:/ {h=$2} /Override Redirect/ {o=$4} END {print w "x" h " " o}')
-    xdotool key --window "$wid" Escape
+    # The search is tried again: it gives up when a window it looks at goes away meanwhile,
+    # such as the previous run's. Without a window id xwininfo would wait for a click.
+    local wid=""
+    for _ in $(seq 100); do
+        wid=$(xdotool search --name '^velkEngine$' 2>/dev/null | head -n 1)
+        [ -n "$wid" ] && break
+        sleep 0.1
+    done
+    geometry="no window"
+    if [ -n "$wid" ]; then
+        geometry=$(xwininfo -id "$wid" | awk '/Width:/ {w=$2} /Height:/ {h=$2} /Override Redirect/ {o=$4} END {print w "x" h " " o}')
+        xdotool key --window "$wid" Escape
+    fi
     ended=no
     for _ in $(seq 100); do
         if ! kill -0 "$pid" 2>/dev/null; then
