@@ -1,11 +1,13 @@
 /* Preloaded into every test: opening the X display is tried again while the X server turns
  * the connection away for the moment. The tests run many processes at once on one Xvfb,
- * whose short queue of pending connections then refuses some of them (EAGAIN or a reset
- * connection), and SFML aborts the process when it cannot open the display. A display
- * that is not there at all (no server listening) still fails at once. */
+ * whose short queue of pending connections then refuses some of them (EAGAIN, a reset or
+ * a dropped connection), and SFML aborts the process when it cannot open the display. No
+ * display name, or a display with no server behind it (no socket, nothing listening),
+ * still fails at once. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 typedef struct _XDisplay Display;
@@ -19,7 +21,9 @@ Display* XOpenDisplay(const char* name) {
         Display* d = real(name);
         if (d) return d;
         /* About five seconds in all, in growing steps. */
-        if ((errno != EAGAIN && errno != ECONNRESET) || attempt >= 40) return 0;
+        const char* shown = name && *name ? name : getenv("DISPLAY");
+        int absent = errno == ENOENT || errno == ECONNREFUSED || !shown || !*shown;
+        if (absent || attempt >= 40) return 0;
         usleep(attempt < 10 ? 20000 : 200000);
     }
 }
