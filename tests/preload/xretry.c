@@ -20,7 +20,7 @@ Display* XOpenDisplay(const char* name) {
         errno = 0;
         Display* d = real(name);
         if (d) return d;
-        /* About five seconds in all, in growing steps. */
+        /* About six seconds in all, in growing steps. */
         const char* shown = name && *name ? name : getenv("DISPLAY");
         int absent = errno == ENOENT || errno == ECONNREFUSED || !shown || !*shown;
         if (absent || attempt >= 40) return 0;
