@@ -845,3 +845,27 @@ TEST_F(LauncherScreen, InitMakesTheAmbientLightBlack) {
     EXPECT_EQ(ambient[2], 0);
     EXPECT_EQ(ambient[3], 1);
 }
+
+TEST_F(LauncherScreen, HeadingsAreDrawnAtTheirPlaces) {
+    MakeScripts({"a.lua"});
+    l->Init();
+    WarmUp();
+    // Lit pixels in the box x in [x0, x1], y in [y0, y1] (launcher units, 1024x768).
+    auto lit = [](float x0, float x1, float y0, float y1) {
+        int px0 = (int)((x0 + 1) * 512), px1 = (int)((x1 + 1) * 512);
+        int py0 = (int)((y0 + 0.75f) * 512), py1 = (int)((y1 + 0.75f) * 512);
+        std::vector<RGBA> block((px1 - px0) * (py1 - py0));
+        glReadBuffer(GL_BACK);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(px0, py0, px1 - px0, py1 - py0, GL_RGBA, GL_UNSIGNED_BYTE, block.data());
+        int n = 0;
+        for (const RGBA& p : block)
+            n += p.r > 128 && p.g > 128 && p.b > 128;
+        return n;
+    };
+    // Two lines of small white text each, around (-0.8, 0.62) and (-0.8, -0.08).
+    EXPECT_GT(lit(-0.95f, -0.65f, 0.57f, 0.67f), 50);
+    EXPECT_GT(lit(-0.95f, -0.65f, -0.13f, -0.03f), 50);
+    // Between them, left of the script list, nothing is drawn.
+    EXPECT_EQ(lit(-1.0f, -0.65f, 0.1f, 0.5f), 0);
+}
