@@ -77,7 +77,11 @@ bool RunInPrivateServer() {
     if (n <= 0) return false;
     self[n] = 0;
     int display = 0;
-    pid_t server = StartPrivateServer(&display);
+    // A server started at the same moment for a fixed display number (xvfb-run, say) can
+    // lock the number ours has just picked, and ours then gives up; it is started again.
+    pid_t server = -1;
+    for (int attempt = 0; attempt < 3 && server < 0; attempt++)
+        server = StartPrivateServer(&display);
     if (server < 0) {
         printf("could not start Xvfb\n");
         return false;
