@@ -6,7 +6,7 @@ PKGS=(
   build-essential g++ cmake pkg-config make
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   liblua5.1-0-dev lua5.1 lua-lpeg lua-lpeg-dev
-  libsfml-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 mesa-utils
+  libsfml-dev libgl-dev libglx-dev libx11-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 mesa-utils
   libopenal1 libopenal-data
   xvfb xauth x11-utils xdotool python3
   sox libsox-fmt-all
