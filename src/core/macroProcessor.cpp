@@ -14,7 +14,7 @@ namespace {
 // A file that pastes itself, directly or through others, would recurse without end: a
 // file already being pasted further out is not pasted again (found by device and inode,
 // so "./a.txt" is the same file as "a.txt"). Chains of distinct files stop at this
-// depth. Both print a warning and paste nothing.
+// depth. Both paste an empty text, silently, like a file that cannot be read.
 const int kMaxPasteDepth = 16;
 
 struct FileId {
@@ -82,14 +82,9 @@ void PasteFile(MacroState& s, int p) {
     DataBlock file;
     DataBlock pasted;
     struct stat st;
-    bool exists = stat(name.CStr(), &st) == 0;
-    if (!exists) {
-        // A missing file pastes nothing, silently, like one that cannot be read.
-    } else if (InChain(*s.chain, st)) {
-        printf("WARNING! dofile pastes itself, not pasting %s\n", name.CStr());
-    } else if (static_cast<int>(s.chain->size()) >= kMaxPasteDepth) {
-        printf("WARNING! dofile nested too deep, not pasting %s\n", name.CStr());
-    } else if (file.ReadFile(name.CStr())) {
+    bool pasteable = stat(name.CStr(), &st) == 0 && !InChain(*s.chain, st) &&
+                     static_cast<int>(s.chain->size()) < kMaxPasteDepth;
+    if (pasteable && file.ReadFile(name.CStr())) {
         s.chain->push_back(FileId{st.st_dev, st.st_ino});
         ProcessText(&file, &pasted, false, s.scopeMarkers, s.chain);
         s.chain->pop_back();
