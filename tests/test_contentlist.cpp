@@ -237,17 +237,25 @@ TEST_F(ContentListGL, UnreadablePngFallsBackToBmp) {
 TEST_F(ContentListGL, FileNumbersHaveAtLeastFiveDigits) {
     WritePicture("data/textures/00000.png", 2, 2, sf::Color::Red);
     WritePicture("data/textures/65535.png", 2, 2, sf::Color::Red);
-    WritePicture("data/textures/0.png", 2, 2, sf::Color::Red);
+    // Unpadded names of another size: a load of these would show in the width.
+    WritePicture("data/textures/0.png", 4, 4, sf::Color::Red);
+    WritePicture("data/textures/00012.bmp", 2, 2, sf::Color::Red);
+    WritePicture("data/textures/12.png", 4, 4, sf::Color::Red);
     WritePicture("data/textures/65536.png", 2, 2, sf::Color::Red);
     WritePicture("data/textures/-00001.png", 2, 2, sf::Color::Red);
     CountingTextureList list;
-    EXPECT_NE(list.FetchItem(0), nullptr);
+    auto* zero = static_cast<Texture*>(list.FetchItem(0));
+    ASSERT_NE(zero, nullptr);
+    EXPECT_EQ(zero->width, 2);
     EXPECT_NE(list.FetchItem(65535), nullptr);
-    EXPECT_EQ(list.loads, 2);
+    auto* twelve = static_cast<Texture*>(list.FetchItem(12));
+    ASSERT_NE(twelve, nullptr);
+    EXPECT_EQ(twelve->width, 2);
+    EXPECT_EQ(list.loads, 3);
     // Out of range: no bucket, no load, though a file of that number exists.
     EXPECT_EQ(list.FetchItem(65536), nullptr);
     EXPECT_EQ(list.FetchItem(-1), nullptr);
-    EXPECT_EQ(list.loads, 2);
+    EXPECT_EQ(list.loads, 3);
 }
 
 TEST_F(ContentListGL, TexturesInNeighbouringBuckets) {

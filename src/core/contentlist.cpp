@@ -32,6 +32,8 @@ void* ContentList::FetchItem(int id) {
 }
 
 // "<folder><id with at least five digits><extension>". Ids reaching here are 0 to 65535.
+// The folders are joined with this platform's separator '/', like the engine's other
+// built paths, so "data/textures/00007.png" is a file inside the data folder.
 static void NumberedPath(char* out, const char* folder, int id, const char* extension) {
     out[0] = 0;
     StrAppend(out, folder, 64);
