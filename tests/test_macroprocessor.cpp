@@ -223,6 +223,9 @@ TEST(MacroRewrite, ScopeMarkers) {
     EXPECT_EQ(Rewrite("x\n", true), "x--S:0 \n");
     // A line end examined twice (after a def) gets two markers.
     EXPECT_EQ(Rewrite("def f():\n\tx()\n", true), "function f()--S:1 --S:1 \n\tx()--S:1 \nend\n");
+    // So does the line end after "else:"; the dedent before "else" closes without an end.
+    EXPECT_EQ(Rewrite("if a:\n\tb\nelse:\n\tc\n", true),
+              "if a then--S:1 \n\tb--S:1 \nelse--S:1 --S:1 \n\tc--S:1 \nend\n");
 }
 
 TEST(MacroRewrite, ConditionAndLoopHeadsWithoutColon) {
