@@ -25,10 +25,10 @@ class AudioSampleBuffer {
 };
 
 // One sound player (what a SoundSlot drives).
-class AudioPlayer {
+// The controls that sound players and music streams share.
+class AudioSource {
   public:
-    virtual ~AudioPlayer() {}
-    virtual void SetBuffer(AudioSampleBuffer* buffer) = 0;
+    virtual ~AudioSource() {}
     virtual void Play() = 0;
     virtual void Stop() = 0;
     virtual void SetVolume(float volume) = 0; // 0 .. 100
@@ -42,22 +42,15 @@ class AudioPlayer {
     virtual bool IsPlaying() = 0;
 };
 
-// One streamed music player.
-class MusicStream {
+class AudioPlayer : public AudioSource {
   public:
-    virtual ~MusicStream() {}
+    virtual void SetBuffer(AudioSampleBuffer* buffer) = 0;
+};
+
+// One streamed music player.
+class MusicStream : public AudioSource {
+  public:
     virtual bool OpenFromFile(const char* path) = 0;
-    virtual void Play() = 0;
-    virtual void Stop() = 0;
-    virtual void SetVolume(float volume) = 0; // 0 .. 100
-    virtual void SetPitch(float pitch) = 0;
-    virtual void SetLoop(bool loop) = 0;
-    virtual void SetPosition(float x, float y, float z) = 0;
-    virtual float Volume() = 0;
-    virtual float Pitch() = 0;
-    virtual bool Loop() = 0;
-    virtual void Position(float* x, float* y, float* z) = 0;
-    virtual bool IsPlaying() = 0;
 };
 
 class AudioBackend {

@@ -20,51 +20,39 @@ class SfmlBuffer : public AudioSampleBuffer {
     float Duration() override { return buffer.getDuration().asSeconds(); }
 };
 
-class SfmlPlayer : public AudioPlayer {
+// The shared controls of an SFML sound source (sf::Sound or sf::Music) behind one of our
+// source interfaces.
+template <class Interface, class Source> class SfmlSource : public Interface {
   public:
-    sf::Sound sound;
+    Source source;
 
-    // Every buffer handed here comes from the same backend.
-    void SetBuffer(AudioSampleBuffer* b) override { sound.setBuffer(static_cast<SfmlBuffer*>(b)->buffer); }
-    void Play() override { sound.play(); }
-    void Stop() override { sound.stop(); }
-    void SetVolume(float v) override { sound.setVolume(v); }
-    void SetPitch(float p) override { sound.setPitch(p); }
-    void SetLoop(bool l) override { sound.setLoop(l); }
-    void SetPosition(float x, float y, float z) override { sound.setPosition(x, y, z); }
-    float Volume() override { return sound.getVolume(); }
-    float Pitch() override { return sound.getPitch(); }
-    bool Loop() override { return sound.getLoop(); }
+    void Play() override { source.play(); }
+    void Stop() override { source.stop(); }
+    void SetVolume(float v) override { source.setVolume(v); }
+    void SetPitch(float p) override { source.setPitch(p); }
+    void SetLoop(bool l) override { source.setLoop(l); }
+    void SetPosition(float x, float y, float z) override { source.setPosition(x, y, z); }
+    float Volume() override { return source.getVolume(); }
+    float Pitch() override { return source.getPitch(); }
+    bool Loop() override { return source.getLoop(); }
     void Position(float* x, float* y, float* z) override {
-        sf::Vector3f p = sound.getPosition();
+        sf::Vector3f p = source.getPosition();
         *x = p.x;
         *y = p.y;
         *z = p.z;
     }
-    bool IsPlaying() override { return sound.getStatus() == sf::SoundSource::Playing; }
+    bool IsPlaying() override { return source.getStatus() == sf::SoundSource::Playing; }
 };
 
-class SfmlMusic : public MusicStream {
+class SfmlPlayer : public SfmlSource<AudioPlayer, sf::Sound> {
   public:
-    sf::Music music;
+    // Every buffer handed here comes from the same backend.
+    void SetBuffer(AudioSampleBuffer* b) override { source.setBuffer(static_cast<SfmlBuffer*>(b)->buffer); }
+};
 
-    bool OpenFromFile(const char* path) override { return path && music.openFromFile(path); }
-    void Play() override { music.play(); }
-    void Stop() override { music.stop(); }
-    void SetVolume(float v) override { music.setVolume(v); }
-    void SetPitch(float p) override { music.setPitch(p); }
-    void SetLoop(bool l) override { music.setLoop(l); }
-    void SetPosition(float x, float y, float z) override { music.setPosition(x, y, z); }
-    float Volume() override { return music.getVolume(); }
-    float Pitch() override { return music.getPitch(); }
-    bool Loop() override { return music.getLoop(); }
-    void Position(float* x, float* y, float* z) override {
-        sf::Vector3f p = music.getPosition();
-        *x = p.x;
-        *y = p.y;
-        *z = p.z;
-    }
-    bool IsPlaying() override { return music.getStatus() == sf::SoundSource::Playing; }
+class SfmlMusic : public SfmlSource<MusicStream, sf::Music> {
+  public:
+    bool OpenFromFile(const char* path) override { return path && source.openFromFile(path); }
 };
 
 class SfmlBackend : public AudioBackend {
