@@ -12,6 +12,7 @@ PKGS=(
   sox libsox-fmt-all
   clang libclang-rt-14-dev
   fonts-dejavu-core libfreetype-dev
+  libstb-dev libtinyobjloader-dev
 )
 missing=()
 for p in "${PKGS[@]}"; do
