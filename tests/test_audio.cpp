@@ -779,3 +779,30 @@ TEST_F(SfmlAudio, MusicStreamsAnOggFile) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Music failed to load\n");
     remove("velk_sfml_music.ogg");
 }
+
+// A folder (what "" or a missing name becomes under the media prefix) would make the
+// decoders spin for ever: it fails like an unreadable file, at every attempt. The alarm
+// ends the test program should a load hang.
+TEST_F(SfmlAudio, FoldersAreRefusedWithoutHanging) {
+    ASSERT_EQ(system("mkdir -p velk_sfml_folder && "
+                     "sox -n -r 44100 velk_sfml_folder/m.ogg synth 5 sine 440 2>/dev/null"),
+              0);
+    alarm(30);
+    AudioManager am;
+    MusicManager mm;
+    mm.SetPathPrefix("velk_sfml_folder/");
+    mm.LoadFile(0, "m.ogg");
+    mm.Play(0);
+    testing::internal::CaptureStdout();
+    int folder = -1;
+    am.AddContent("velk_sfml_folder", "", &folder, nullptr);
+    am.Use(folder);
+    mm.LoadFile(0, "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error: Audio File Not Loaded.\nError: Audio File Not Loaded.\nError: Music failed to load\n");
+    alarm(0);
+    EXPECT_EQ(am.GetLoadedItem(folder), nullptr);
+    // The channel ends as after any failed open: its old piece stopped.
+    EXPECT_FALSE(mm.channels[0]->IsPlaying());
+    EXPECT_EQ(system("rm -rf velk_sfml_folder"), 0);
+}

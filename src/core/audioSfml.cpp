@@ -2,14 +2,22 @@
 #include "audioSfml.h"
 
 #include <SFML/Audio.hpp>
+#include <sys/stat.h>
 
 namespace {
+
+// The library's decoders spin for ever on a folder's stream and block on a pipe, so only a
+// regular file is handed to them; anything else fails as an unreadable file does.
+bool IsRegularFile(const char* path) {
+    struct stat st;
+    return path && stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
 
 class SfmlBuffer : public AudioSampleBuffer {
   public:
     sf::SoundBuffer buffer;
 
-    bool LoadFromFile(const char* path) override { return path && buffer.loadFromFile(path); }
+    bool LoadFromFile(const char* path) override { return IsRegularFile(path) && buffer.loadFromFile(path); }
     bool LoadFromSamples(const short* samples, long long count, int channelCount, int sampleRate) override {
         if (!samples || count <= 0 || channelCount <= 0 || sampleRate <= 0) return false;
         return buffer.loadFromSamples(samples, (sf::Uint64)count, (unsigned)channelCount,
@@ -52,7 +60,16 @@ class SfmlPlayer : public SfmlSource<AudioPlayer, sf::Sound> {
 
 class SfmlMusic : public SfmlSource<MusicStream, sf::Music> {
   public:
-    bool OpenFromFile(const char* path) override { return path && source.openFromFile(path); }
+    bool OpenFromFile(const char* path) override {
+        if (IsRegularFile(path)) return source.openFromFile(path);
+        // Refused: the channel still ends as any failed open leaves it (stopped, nothing
+        // open), through an open of "" that fails at once; its complaint about "" is not
+        // the script's business.
+        std::streambuf* complaints = sf::err().rdbuf(nullptr);
+        source.openFromFile("");
+        sf::err().rdbuf(complaints);
+        return false;
+    }
 };
 
 class SfmlBackend : public AudioBackend {
