@@ -11,6 +11,7 @@
 // Call through ASSERT_NO_FATAL_FAILURE so a failure ends the caller too.
 inline void LoadExtensionsQuietly() {
     SetGLEntryPointLookup(nullptr);
+    SetGLExtensionsSource(nullptr);
     testing::internal::CaptureStdout();
     setupExtensions();
     fflush(stdout);

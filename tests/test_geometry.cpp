@@ -262,6 +262,22 @@ TEST_F(GLTest, MissingEntryPointsMakeCompileAndDrawDoNothing) {
     EXPECT_GT(CountNot({0, 0, 0, 0}), 1000);
 }
 
+// The GL library hands out vertex-buffer entry points also for a context without the
+// extension: they are taken only when the extension string names it (as a whole token).
+TEST_F(GLTest, WithoutTheVertexBufferExtensionNothingIsFetchedOrDrawn) {
+    vgl::ResetVertexBufferEntryPoints();
+    SetGLExtensionsSource([]() -> const char* { return "GL_ARB_multitexture GL_ARB_vertex_buffer_objects"; });
+    Geometry g;
+    AddTri(g, -1, -1, 1, -1, -1, 1);
+    g.Draw();
+    EXPECT_EQ(vgl::glGenBuffersARB, nullptr);
+    EXPECT_EQ(g.triVBO, 0u);
+    EXPECT_EQ(CountNot({0, 0, 0, 0}), 0);
+    SetGLExtensionsSource(nullptr);
+    g.Draw();
+    EXPECT_NE(g.triVBO, 0u);
+}
+
 TEST_F(GLTest, DrawFillsExactlyTheMesh) {
     Geometry g;
     AddTri(g, -1, -1, 0, -1, -1, 0); // lower-left half of the lower-left quarter

@@ -199,6 +199,21 @@ TEST_F(ExtensionsTest, MissingFramebufferGroupIsSilent) {
     EXPECT_EQ(Run(kAllShaderExts), "");
 }
 
+// The GL library hands out framebuffer entry points also for a context without the
+// extension: the group is taken only when the extension string names it.
+TEST_F(ExtensionsTest, WithoutTheFramebufferExtensionItsGroupIsNull) {
+    EXPECT_EQ(Run(kAllShaderExts), "");
+    gFetched.clear();
+    EXPECT_EQ(Run("GL_ARB_shader_objects GL_ARB_shading_language_100 GL_ARB_vertex_shader "
+                  "GL_ARB_fragment_shader GL_EXT_framebuffer_object2"),
+              "");
+    EXPECT_EQ(gFetched.size(), 16u); // the shader group and glActiveTextureARB
+    EXPECT_EQ(vgl::glGenFramebuffersEXT, nullptr);
+    EXPECT_EQ(vgl::glCheckFramebufferStatusEXT, nullptr);
+    EXPECT_FALSE(vgl::FramebufferEntryPointsReady());
+    EXPECT_TRUE(vgl::ShaderEntryPointsReady());
+}
+
 TEST_F(ExtensionsTest, SecondSetupOverwritesThePointers) {
     EXPECT_EQ(Run(kAllShaderExts), "");
     gMissing[0] = "glLinkProgramARB";

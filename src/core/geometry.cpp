@@ -105,9 +105,10 @@ Geometry::~Geometry() {
 
 // The engine requires vertex buffers; without them meshes are neither uploaded nor drawn,
 // rather than called through a null entry point. The lookup is retried while the first
-// entry point is missing.
+// entry point is missing. The GL library may hand out entry points of extensions that the
+// context lacks, so they are taken only with the extension.
 bool Geometry::EntryPointsReady() {
-    if (!vgl::glGenBuffersARB) {
+    if (!vgl::glGenBuffersARB && HasGLExtension("GL_ARB_vertex_buffer_object")) {
         vgl::glGenBuffersARB = (PFNGLGENBUFFERSARBPROC)GetGLEntryPoint("glGenBuffersARB");
         vgl::glBindBufferARB = (PFNGLBINDBUFFERARBPROC)GetGLEntryPoint("glBindBufferARB");
         vgl::glDeleteBuffersARB = (PFNGLDELETEBUFFERSARBPROC)GetGLEntryPoint("glDeleteBuffersARB");

@@ -47,12 +47,12 @@ bool FramebufferEntryPointsReady() {
 }
 } // namespace vgl
 
-template <typename T> static void Fetch(T& pointer, const char* name) {
-    pointer = reinterpret_cast<T>(GetGLEntryPoint(name));
+template <typename T> static void Fetch(T& pointer, const char* name, bool offered = true) {
+    pointer = offered ? reinterpret_cast<T>(GetGLEntryPoint(name)) : nullptr;
 }
 
 bool setupExtensions() {
-    return setupExtensionsFrom(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)));
+    return setupExtensionsFrom(GetGLExtensions());
 }
 
 bool setupExtensionsFrom(const char* extensions) {
@@ -80,15 +80,18 @@ bool setupExtensionsFrom(const char* extensions) {
     Fetch(vgl::glUniform1iARB, "glUniform1iARB");
     Fetch(vgl::glUniform2fARB, "glUniform2fARB");
     Fetch(vgl::glUniform3fARB, "glUniform3fARB");
-    Fetch(vgl::glGenFramebuffersEXT, "glGenFramebuffersEXT");
-    Fetch(vgl::glBindFramebufferEXT, "glBindFramebufferEXT");
-    Fetch(vgl::glGenRenderbuffersEXT, "glGenRenderbuffersEXT");
-    Fetch(vgl::glBindRenderbufferEXT, "glBindRenderbufferEXT");
-    Fetch(vgl::glRenderbufferStorageEXT, "glRenderbufferStorageEXT");
-    Fetch(vgl::glFramebufferRenderbufferEXT, "glFramebufferRenderbufferEXT");
-    Fetch(vgl::glFramebufferTexture2DEXT, "glFramebufferTexture2DEXT");
-    Fetch(vgl::glCheckFramebufferStatusEXT, "glCheckFramebufferStatusEXT");
-    Fetch(vgl::glGenerateMipmapEXT, "glGenerateMipmapEXT");
+    // The GL library may hand out entry points of extensions that the context lacks, so the
+    // framebuffer group is taken only with its extension; without it the group is null.
+    bool framebuffers = findString("GL_EXT_framebuffer_object", extensions);
+    Fetch(vgl::glGenFramebuffersEXT, "glGenFramebuffersEXT", framebuffers);
+    Fetch(vgl::glBindFramebufferEXT, "glBindFramebufferEXT", framebuffers);
+    Fetch(vgl::glGenRenderbuffersEXT, "glGenRenderbuffersEXT", framebuffers);
+    Fetch(vgl::glBindRenderbufferEXT, "glBindRenderbufferEXT", framebuffers);
+    Fetch(vgl::glRenderbufferStorageEXT, "glRenderbufferStorageEXT", framebuffers);
+    Fetch(vgl::glFramebufferRenderbufferEXT, "glFramebufferRenderbufferEXT", framebuffers);
+    Fetch(vgl::glFramebufferTexture2DEXT, "glFramebufferTexture2DEXT", framebuffers);
+    Fetch(vgl::glCheckFramebufferStatusEXT, "glCheckFramebufferStatusEXT", framebuffers);
+    Fetch(vgl::glGenerateMipmapEXT, "glGenerateMipmapEXT", framebuffers);
     Fetch(vgl::glActiveTextureARB, "glActiveTextureARB");
 
     // Only the shader group is reported; the framebuffer group and glActiveTextureARB may
