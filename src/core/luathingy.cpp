@@ -181,10 +181,11 @@ static int PushTraceback(lua_State* L) {
     return lua_isfunction(L, -1) ? lua_gettop(L) : 0;
 }
 
-// The text of the value at the top, as "%s" shows it: non-strings show as "(null)".
+// The text of the value at the top: a string, or a number in Lua's format. Any other error
+// object (nil too, and a table with __tostring) reads as the Lua 5.1 interpreter reports it.
 static const char* TopText(lua_State* L) {
     const char* s = lua_tostring(L, -1);
-    return s ? s : "(null)";
+    return s ? s : "(error object is not a string)";
 }
 
 // Room for the pushes of one host step. The stack holds what Init and key events left
