@@ -217,6 +217,16 @@ TEST_F(HostTest, EngineHandleOnlyFromInitOn) {
     EXPECT_EQ(String("draw"), "userdata");
 }
 
+TEST_F(HostTest, AHandleRemovedAfterInitIsNoLongerTheEngine) {
+    ASSERT_EQ(Start("r.lua", "function Init() end\n"
+                             "function Draw() __mLuaThingy = nil ok, msg = pcall(GMove, 1) end\n"),
+              0);
+    Step();
+    Step();
+    EXPECT_EQ(Step(), 0);
+    EXPECT_EQ(String("msg"), "GMove: __mLuaThingy no longer holds the engine");
+}
+
 TEST_F(HostTest, EngineCallsAtTopLevelRaiseANamedError) {
     ASSERT_EQ(Start("t.lua", "ok, msg = pcall(GMove, 1)\n"
                              "gl_ok = pcall(Move, 1)\n" // GL-only functions work at top level

@@ -42,6 +42,27 @@ bool ArgIsNumber(lua_State* L, int i) {
     return lua_type(L, i) == LUA_TNUMBER;
 }
 
+// Registry key of the mark that the handle was published: its address is unique.
+static const char kHandlePublished = 0;
+
+void PublishEngineHandle(lua_State* L, LuaThingy* host) {
+    // Raw, so that no metamethod of the script's globals can refuse it.
+    lua_pushstring(L, "__mLuaThingy");
+    lua_pushlightuserdata(L, host);
+    lua_rawset(L, LUA_GLOBALSINDEX);
+    lua_pushlightuserdata(L, (void*)&kHandlePublished);
+    lua_pushboolean(L, 1);
+    lua_rawset(L, LUA_REGISTRYINDEX);
+}
+
+static bool HandlePublished(lua_State* L) {
+    lua_pushlightuserdata(L, (void*)&kHandlePublished);
+    lua_rawget(L, LUA_REGISTRYINDEX);
+    bool published = lua_toboolean(L, -1);
+    lua_pop(L, 1);
+    return published;
+}
+
 LuaThingy* EngineHandle(lua_State* L, const char* function) {
     // Raw access: a metamethod on the globals could raise here, and the host publishes the
     // handle with a raw set as well.
@@ -50,7 +71,7 @@ LuaThingy* EngineHandle(lua_State* L, const char* function) {
     int type = lua_type(L, -1);
     void* handle = lua_touserdata(L, -1);
     lua_pop(L, 1);
-    if (type == LUA_TNIL) {
+    if (type == LUA_TNIL && !HandlePublished(L)) {
         // Before the handle exists (a script's top level) there is no engine to reach: a Lua
         // error that names the function, rather than a call on nothing.
         luaL_error(L, "%s: the engine is not ready at the script's top level; call it from Init or later",
@@ -58,8 +79,8 @@ LuaThingy* EngineHandle(lua_State* L, const char* function) {
     }
     if (type != LUA_TLIGHTUSERDATA || !handle) {
         // Only the engine makes a light userdata. Whatever else a script stored in the
-        // handle's place (a table, or a full userdata such as io.stdout, whose block is no
-        // engine) must not be taken for it.
+        // handle's place (nil once published, a table, or a full userdata such as io.stdout,
+        // whose block is no engine) must not be taken for it.
         luaL_error(L, "%s: __mLuaThingy no longer holds the engine", function);
     }
     return (LuaThingy*)handle;

@@ -36,8 +36,12 @@ bool ArgIsNumber(lua_State* L, int i);
 // The engine behind the global "__mLuaThingy". At a script's top level the handle does not
 // exist yet; the call then raises a Lua error naming `function` instead of reaching no
 // engine (nothing with a destructor may be alive in the caller at that point). So does a
-// handle that a script replaced by anything but the engine's own light userdata.
+// handle that a script replaced by anything but the engine's own light userdata, or
+// removed after it was published, with its own message.
 LuaThingy* EngineHandle(lua_State* L, const char* function);
+// Sets the global "__mLuaThingy" to the host and remembers that it was set, so that a handle
+// a script later removes is told apart from one that does not exist yet.
+void PublishEngineHandle(lua_State* L, LuaThingy* host);
 
 // The item selector of Geom, Tex, Shad and Audio: by item index, by name in the default
 // group, by group and position, or by group and name, chosen by count and Lua type. No

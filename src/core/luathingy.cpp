@@ -360,11 +360,8 @@ int LuaThingy::Init() {
     }
     if (loaded == 0) lua_pcall(L, 0, LUA_MULTRET, 0);
 
-    // The engine handle, set raw so that no metamethod of the script's globals can refuse it.
     EnsureStack(L);
-    lua_pushstring(L, "__mLuaThingy");
-    lua_pushlightuserdata(L, this);
-    lua_rawset(L, LUA_GLOBALSINDEX);
+    PublishEngineHandle(L, this);
 
     SetAmbientColorRGB(0, 0, 0);
 
