@@ -11,9 +11,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <unistd.h>
 
-static char scratchDir[] = "/tmp/velk_fuzz_obj_XXXXXX";
+// In memory where the system offers it: a file rewritten for every input costs disk
+// writes on an ordinary file system.
+static char scratchDir[64];
 
 static void RemoveScratch() {
     remove("in.obj");
@@ -22,7 +25,12 @@ static void RemoveScratch() {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Paths given to the fuzzer must therefore be absolute.
-    if (!mkdtemp(scratchDir) || chdir(scratchDir) != 0) abort();
+    for (const char* base : {"/dev/shm", "/tmp"}) {
+        snprintf(scratchDir, sizeof scratchDir, "%s/velk_fuzz_obj_XXXXXX", base);
+        if (mkdtemp(scratchDir)) break;
+        scratchDir[0] = 0;
+    }
+    if (!scratchDir[0] || chdir(scratchDir) != 0) abort();
     atexit(RemoveScratch);
     return 0;
 }
