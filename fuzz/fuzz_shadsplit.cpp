@@ -1,5 +1,6 @@
 // libFuzzer target for the ".shad" splitter with #INCLUDE. A scratch folder holds the
-// include files that inputs can name (see the dictionary); the first input byte chooses
+// include files that inputs can name (see the dictionary), among them entries that are no
+// regular files: a folder, a pipe without a writer and a link to an endless device. The first input byte chooses
 // how the splitter is reached: with the scratch folder as an absolute folder, with an
 // empty folder (paths relative to the scratch folder, the working directory), or through
 // Shader::LoadMetaFile on the input written as a file. No GL context exists: without
@@ -10,11 +11,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
-static char scratchDir[] = "/tmp/velk_fuzz_shad_XXXXXX";
+// In memory where the system offers it: a file rewritten for every input costs disk
+// writes on an ordinary file system.
+static char scratchDir[64];
 static std::string folder;
 
 static const char* const kIncludes[][2] = {
@@ -35,6 +39,8 @@ static void RemoveScratch() {
     for (auto& inc : kIncludes)
         remove((folder + "include/" + inc[0]).c_str());
     remove((folder + "include/long.glsl").c_str());
+    remove((folder + "include/pipe").c_str());
+    remove((folder + "include/zero").c_str());
     rmdir((folder + "include/dir").c_str());
     rmdir((folder + "include").c_str());
     remove((folder + "in.shad").c_str());
@@ -43,9 +49,15 @@ static void RemoveScratch() {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Paths given to the fuzzer must therefore be absolute.
-    if (!mkdtemp(scratchDir) || chdir(scratchDir) != 0) abort();
+    for (const char* base : {"/dev/shm", "/tmp"}) {
+        snprintf(scratchDir, sizeof scratchDir, "%s/velk_fuzz_shad_XXXXXX", base);
+        if (mkdtemp(scratchDir)) break;
+        scratchDir[0] = 0;
+    }
+    if (!scratchDir[0] || chdir(scratchDir) != 0) abort();
     folder = std::string(scratchDir) + "/";
     if (mkdir("include", 0700) != 0 || mkdir("include/dir", 0700) != 0) abort();
+    if (mkfifo("include/pipe", 0600) != 0 || symlink("/dev/zero", "include/zero") != 0) abort();
     atexit(RemoveScratch);
     for (auto& inc : kIncludes) {
         size_t n = strcmp(inc[0], "nul.glsl") == 0 ? 4 : strlen(inc[1]);
