@@ -1,27 +1,25 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and the address and undefined-behaviour
-# sanitizers. Not part of the CMake build; `./velk test` builds them and smoke-runs each
-# for 15 s (fuzz/smoke.sh).
+# sanitizers, into <output dir>/fuzz_<name>. Not part of the CMake build; `./velk test`
+# builds them and smoke-runs each for 15 s (fuzz/run.sh).
 #   fuzz/build.sh [output dir]        (default: build-fuzz/ at the repository root)
 #
 # Targets (seeds in fuzz/seeds/<name>/, a dictionary in fuzz/<name>.dict where there is one):
 #   macroprocessor  the macro preprocessor
-#   objreader       the OBJ reader, driven through the geometry manager over a whole file
+#   objreader       the OBJ reader over a whole file, directly and through the geometry manager
 #   packedmesh      the packed mesh reader, segment after segment
 #   shadsplit       the ".shad" splitter with #INCLUDE (include files in a scratch folder)
 #   cursor          the cursor reader of DataBlock (GetData with random formats and data,
 #                   SkipData, SetData, AppendData, SkipToNextLine, ToBeginningOfLine)
 #
-# Long runs: the targets work in scratch folders of their own, so give absolute paths.
-# Ten minutes each, four at a time (corpora grow in build-fuzz/corpus/<name>/, crashes
-# are written to build-fuzz/):
-#   fuzz/build.sh && cd build-fuzz
-#   for t in macroprocessor objreader packedmesh shadsplit cursor; do
-#     d=""; [ -f ../fuzz/$t.dict ] && d=-dict=$PWD/../fuzz/$t.dict
-#     echo "./fuzz_$t $d -max_total_time=600 -timeout=10 -close_fd_mask=1 \
-#       -artifact_prefix=$PWD/ $PWD/corpus/$t $PWD/../fuzz/seeds/$t > $t.log 2>&1"
-#   done | xargs -P 4 -I{} sh -c {}
-#   grep -h "^Done" *.log          # inputs run per target; any crash-*/leak-*/timeout-* is a finding
+# Long runs, ten minutes each, four targets at a time (about 20 minutes); the corpora grow in
+# build-fuzz/corpus/<name>/, logs and the inputs of findings go to build-fuzz/runs/, and the
+# summary gives each target's count of inputs:
+#   fuzz/build.sh && fuzz/run.sh build-fuzz 600 4
+# One target by hand (the targets work in scratch folders of their own: absolute paths):
+#   build-fuzz/fuzz_objreader -dict=$PWD/fuzz/objreader.dict -close_fd_mask=1 \
+#       -artifact_prefix=$PWD/build-fuzz/ $PWD/build-fuzz/corpus/objreader $PWD/fuzz/seeds/objreader
+# Replay an input: build-fuzz/fuzz_<name> <absolute path of the input>
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
