@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using testing::internal::CaptureStdout;
@@ -324,6 +325,27 @@ TEST(ShadSplit, IncludeProblems) {
     // Without a folder the include folder is relative to the working directory.
     Split nofolder("#SECTION VERTEX\n#INCLUDE <a.glsl>\n", "");
     EXPECT_EQ(nofolder.out, "INCLEUD FILE DOENT EXIST!!@\n");
+}
+
+TEST(ShadSplit, IncludesAndMetaFilesThatAreNoRegularFilesAreRefused) {
+    std::string dir = TempDir();
+    ASSERT_EQ(mkdir((dir + "/include").c_str(), 0755), 0);
+    ASSERT_EQ(mkfifo((dir + "/include/pipe").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", (dir + "/include/zero").c_str()), 0);
+    std::string folder = dir + "/";
+    // A pipe without a writer would block the open and the device never ends: without
+    // the refusal the alarm ends the test instead of a hang.
+    alarm(20);
+    Split s("#SECTION VERTEX\n#INCLUDE <pipe>\n#INCLUDE <zero>\nv", folder.c_str());
+    Shader shader;
+    CaptureStdout();
+    EXPECT_FALSE(shader.LoadMetaFile((dir + "/include/pipe").c_str()));
+    fflush(stdout);
+    std::string metaOut = GetCapturedStdout();
+    alarm(0);
+    EXPECT_EQ(s.out, "INCLEUD FILE DOENT EXIST!!@\nINCLEUD FILE DOENT EXIST!!@\n");
+    EXPECT_EQ(Text(s.vert), std::string("v\n") + '\0');
+    EXPECT_EQ(metaOut, "SHADER DONT EXIST!!@\n");
 }
 
 TEST(ShaderFiles, ReadfileReadsTheWholeFileInPieces) {

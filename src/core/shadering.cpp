@@ -123,15 +123,18 @@ void glUniform1f_PTR(int location, float value) {
     if (vgl::glUniform1fARB) vgl::glUniform1fARB(location, value);
 }
 
-// Reads a whole file byte for byte into `out` (replacing its contents). Directories and
-// files that cannot be opened give false and leave `out` empty.
+// Reads a whole file byte for byte into `out` (replacing its contents). Only regular files
+// can be read whole: a folder holds no contents, opening a pipe waits for a writer and a
+// device such as /dev/zero never ends. Those and files that cannot be opened give false
+// and leave `out` empty.
 static bool ReadWholeFile(const char* path, DataBlock* out) {
     out->Delete();
     if (!path) return false;
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
     FILE* f = fopen(path, "rb");
     if (!f) return false;
-    struct stat st;
-    if (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
         fclose(f);
         return false;
     }
