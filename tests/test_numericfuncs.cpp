@@ -256,6 +256,16 @@ TEST(NoiseValues, AbsurdPointsDoNotCrash) {
     EXPECT_FALSE(std::isnan(n.Noise(std::numeric_limits<float>::infinity(), 0, 0)));
 }
 
+TEST(NoiseValues, NonFinitePointsGiveZero) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const float bad[][3] = {{0, 0, nan}, {nan, 0.5f, 2}, {inf, -inf, 0},
+                            {1, inf, 0}, {-inf, 0, 0},   {3, 4, -inf}};
+    SimplexNoise n(1);
+    for (const auto& p : bad)
+        EXPECT_EQ(BitsOf(n.Noise(p[0], p[1], p[2])), 0u) << p[0] << ", " << p[1] << ", " << p[2];
+    EXPECT_EQ(BitsOf(n.Noise(0.5f, 0.25f, 0.125f)), 0xbda562b6u);
+}
+
 TEST(RandomGen, FifteenBitRange) {
     srand15(12345);
     int lo = INT_MAX, hi = INT_MIN;

@@ -86,6 +86,9 @@ float SimplexNoise::K(int a) {
 }
 
 float SimplexNoise::Noise(float x, float y, float z) {
+    // A NaN or infinite coordinate is no point of any cell (a NaN defeats every
+    // comparison of the corner walk, which would then step outside A): its value is 0.
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return 0.0f;
     s = (x + y + z) * 0.33333334f;
     i = fastfloor(x + s);
     j = fastfloor(y + s);
