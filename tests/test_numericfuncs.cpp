@@ -256,6 +256,13 @@ TEST(NoiseValues, AbsurdPointsDoNotCrash) {
     EXPECT_FALSE(std::isnan(n.Noise(std::numeric_limits<float>::infinity(), 0, 0)));
 }
 
+TEST(NoiseValues, TableWrittenDirectlyIsUsed) {
+    SimplexNoise n(0), ten(10);
+    n.Noise(0.3f, 0.7f, 1.9f);
+    std::memcpy(n.T, ten.T, sizeof n.T);
+    EXPECT_EQ(BitsOf(n.Noise(10.1f, 20.2f, -5.5f)), BitsOf(ten.Noise(10.1f, 20.2f, -5.5f)));
+}
+
 TEST(NoiseValues, NonFinitePointsGiveZero) {
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     const float bad[][3] = {{0, 0, nan}, {nan, 0.5f, 2}, {inf, -inf, 0},
