@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 #include <GL/glx.h>
 #include <gtest/gtest.h>
+#include <climits>
 #include <string>
 
 namespace {
@@ -160,6 +161,21 @@ TEST_F(StandardWindow, LightOperations) {
     EXPECT_FLOAT_EQ(a[2], 0.3f);
     EXPECT_FLOAT_EQ(a[3], 1.0f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+TEST_F(StandardWindow, LightNumbersBeyondTheGLsLightsDoNothing) {
+    GLint count = 0;
+    glGetIntegerv(GL_MAX_LIGHTS, &count);
+    for (int i : {-1, INT_MIN, (int)count, INT_MAX}) {
+        core.SetLightColor(i, 0.5f, 0.5f, 0.5f);
+        core.SetLightAtten(i, 2, 2, 2);
+    }
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    for (int i = 0; i < count; i++)
+        EXPECT_EQ(Light1(GL_LIGHT0 + i, GL_CONSTANT_ATTENUATION), 1.0f) << i;
+    // The last light still takes both.
+    core.SetLightAtten(count - 1, 2, 0, 0);
+    EXPECT_EQ(Light1(GL_LIGHT0 + count - 1, GL_CONSTANT_ATTENUATION), 2.0f);
 }
 
 TEST_F(StandardWindow, PushAndPopProjection) {

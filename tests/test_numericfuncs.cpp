@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -18,6 +21,48 @@ void ExpectTable(float seed, const int (&want)[8]) {
 
 const float kPoints[5][3] = {
     {0.5f, 0.25f, 0.125f}, {1.3f, -2.7f, 0.4f}, {-0.75f, 3.5f, -1.25f}, {10.1f, 20.2f, -5.5f}, {-3, -2, 0}};
+
+// splitmix64: the same sequence on every platform and compiler.
+uint64_t NextBits(uint64_t& st) {
+    uint64_t z = (st += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+float FloatOf(uint32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+uint32_t BitsOf(float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    return bits;
+}
+
+// One finite coordinate of kind 0..7: fractions below 8, whole numbers, quarters, wide
+// values up to 2^24, huge ones up to 2^101 (past the int range) and tiny ones.
+float SampleCoord(uint64_t r, int kind) {
+    uint32_t sign = (uint32_t)(r >> 63) << 31, mant = (uint32_t)r & 0x7FFFFF;
+    uint32_t e = (uint32_t)(r >> 23) & 0xFF;
+    int w = (int)((r >> 32) & 0xFFFFFFF);
+    switch (kind) {
+    case 3:
+        return (float)(w % 81 - 40);
+    case 4:
+        return (float)(w % 801 - 400) * 0.25f;
+    case 5:
+        return FloatOf(sign | (130 + e % 21) << 23 | mant);
+    case 6:
+        return FloatOf(sign | (151 + e % 77) << 23 | mant);
+    case 7:
+        return FloatOf(sign | (e % 117) << 23 | mant);
+    default:
+        return FloatOf(sign | (117 + e % 13) << 23 | mant);
+    }
+}
 
 } // namespace
 
@@ -99,6 +144,70 @@ TEST(NoiseValues, Stable) {
     }
 }
 
+TEST(NoiseValues, PinnedBitExact) {
+    // Any change of operation order, precision or rounding shows here: a digest of 32768
+    // values (eight seeds, mixed kinds of coordinates) and a few points by their bits.
+    const float seeds[8] = {0, 1, -1, 10, 3.7f, -20, 12345.5f, 0.001f};
+    uint64_t digest = 0xcbf29ce484222325ull, st = 2024;
+    for (float seed : seeds) {
+        SimplexNoise n(seed);
+        for (int p = 0; p < 4096; p++) {
+            // Half the points take one kind for all three coordinates (all whole, all huge...).
+            uint64_t m = NextBits(st);
+            float c[3];
+            for (int a = 0; a < 3; a++)
+                c[a] = SampleCoord(NextBits(st), (int)(m & 1 ? m >> 1 : m >> (4 + 3 * a)) & 7);
+            uint32_t bits = BitsOf(n.Noise(c[0], c[1], c[2]));
+            for (int k = 0; k < 4; k++)
+                digest = (digest ^ ((bits >> (8 * k)) & 0xFF)) * 0x100000001b3ull;
+        }
+    }
+    EXPECT_EQ(digest, 0xfb0808f955dd37fcull);
+
+    const struct {
+        float seed, x, y, z;
+        uint32_t want;
+    } pins[] = {
+        {0, 0, 0, 0, 0x00000000u},
+        {0, -1, -1, -1, 0x00000000u},
+        {0, -3, -2, 0, 0xbcdcef34u},
+        {0, 1, 2, 3, 0x00000000u},
+        {0, -0.5f, -0.25f, -0.125f, 0xbcca092eu},
+        {0, 0.1f, 0.2f, 0.3f, 0xbd45642eu},
+        {0, 0.3f, 0.3f, 0.3f, 0x3d674fc2u},
+        {0, 123.456f, -654.321f, 42.42f, 0x3b849390u},
+        {0, 1e30f, 1e30f, 1e30f, 0x00000000u},
+        {0, 3e9f, -3e9f, 1e38f, 0x00000000u},
+        {0, -1e30f, 5, 0.5f, 0x00000000u},
+        {0, FLT_MAX, FLT_MAX, FLT_MAX, 0x00000000u}, // the skew sum overflows to infinity
+        {0, FLT_MAX, -FLT_MAX, 0.5f, 0x00000000u},
+        {0, 16777216.0f, -16777218.0f, 0.5f, 0xb3dcf073u},
+        {0, 1e-30f, -1e-30f, 0, 0x00000000u},
+        {0, -0.0f, 0.75f, -7.25f, 0x3dbec546u},
+        {1, 0.5f, 0.25f, 0.125f, 0xbda562b6u},
+        {1, -2, 5, -7, 0xbdde33d6u},
+        {1, 2.5f, -1.5f, 0.25f, 0xbc04c956u},
+        {1, -100.7f, 33.3f, 0.01f, 0xbc12e0ecu},
+        {-1, 1.3f, -2.7f, 0.4f, 0xbdcb0e4au},
+        {-1, -4, -4, -4, 0x00000000u},
+        {-1, 0.66f, 0.66f, -1.33f, 0x3e457ff2u},
+        {10, 10.1f, 20.2f, -5.5f, 0xbddf726cu},
+        {10, -0.75f, 3.5f, -1.25f, 0xbde9020bu},
+        {10, 7, -8, 9, 0x3e4295e8u},
+        {3.7f, 0.9f, 0.1f, -0.3f, 0xbdcdd7ceu},
+        {3.7f, 1000.5f, -2000.25f, 3000.125f, 0x3daa13eeu},
+        {-20, -0.2f, -0.4f, -0.6f, 0xbd72138du},
+        {-20, 5e6f, 0.5f, -5e6f, 0xbd75dc42u},
+        {12345.5f, 0.123f, 4.56f, -7.89f, 0xbdfc5f90u},
+        {0.001f, -9.5f, 9.5f, 0.3333f, 0xbd09b121u},
+    };
+    for (const auto& p : pins) {
+        SimplexNoise n(p.seed);
+        EXPECT_EQ(BitsOf(n.Noise(p.x, p.y, p.z)), p.want)
+            << "seed " << p.seed << " at " << p.x << ", " << p.y << ", " << p.z;
+    }
+}
+
 TEST(NoiseValues, RepeatableAndReseedable) {
     SimplexNoise n(3);
     float first = n.Noise(0.3f, 0.7f, 1.9f);
@@ -145,6 +254,23 @@ TEST(NoiseValues, AbsurdPointsDoNotCrash) {
     float v = n.Noise(3e9f, -3e9f, 1e38f);
     EXPECT_FALSE(std::isnan(v));
     EXPECT_FALSE(std::isnan(n.Noise(std::numeric_limits<float>::infinity(), 0, 0)));
+}
+
+TEST(NoiseValues, TableWrittenDirectlyIsUsed) {
+    SimplexNoise n(0), ten(10);
+    n.Noise(0.3f, 0.7f, 1.9f);
+    std::memcpy(n.T, ten.T, sizeof n.T);
+    EXPECT_EQ(BitsOf(n.Noise(10.1f, 20.2f, -5.5f)), BitsOf(ten.Noise(10.1f, 20.2f, -5.5f)));
+}
+
+TEST(NoiseValues, NonFinitePointsGiveZero) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const float bad[][3] = {{0, 0, nan}, {nan, 0.5f, 2}, {inf, -inf, 0},
+                            {1, inf, 0}, {-inf, 0, 0},   {3, 4, -inf}};
+    SimplexNoise n(1);
+    for (const auto& p : bad)
+        EXPECT_EQ(BitsOf(n.Noise(p[0], p[1], p[2])), 0u) << p[0] << ", " << p[1] << ", " << p[2];
+    EXPECT_EQ(BitsOf(n.Noise(0.5f, 0.25f, 0.125f)), 0xbda562b6u);
 }
 
 TEST(RandomGen, FifteenBitRange) {

@@ -5,6 +5,7 @@
 #include "spaceMapperLine2d.h"
 
 #include <SFML/OpenGL.hpp>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -368,6 +369,20 @@ TEST(SpaceMapperGrid, BadBoundsKeepTheOldGrid) {
     m.SetSpaceBounds(lo, hi, 1, 1);
     EXPECT_EQ(m.cols * m.rows, 1);
     EXPECT_EQ(TotalLines(m), 0);
+}
+
+TEST(SpaceMapperGrid, HugeCellCountsKeepTheOldGrid) {
+    for (bool oldVariant : {false, true}) {
+        SpaceMapperLines2D m(oldVariant);
+        DefaultBounds(m);
+        SpaceSeg* before = m.cells;
+        float lo[2] = {0, 0}, hi[2] = {1, 1};
+        m.SetSpaceBounds(lo, hi, 1 << 30, 1 << 30); // the byte count passes even 64 bits
+        m.SetSpaceBounds(lo, hi, INT_MAX, 1);
+        m.SetSpaceBounds(lo, hi, 1, INT_MAX);
+        EXPECT_EQ(m.cells, before);
+        EXPECT_EQ(m.cols * m.rows, 16);
+    }
 }
 
 TEST(SpaceMapperHelpers, SameSignCountsZeroAsBoth) {

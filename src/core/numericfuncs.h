@@ -19,6 +19,13 @@ class SimplexNoise {
     int shuffle(int i, int j, int k);
     int b(int i, int j, int k, int B);
     int b(int N, int B);
+
+  private:
+    // Noise finds its corner hashes in hashLow, made from T; hashT is the T it was made
+    // from, so that a changed T is seen at the next query.
+    int hashT[8];
+    unsigned char hashLow[4096];
+    void BuildHashTable();
 };
 
 // Our own generator with the classic range 0..32767 (the platform rand has a larger

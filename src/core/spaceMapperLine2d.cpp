@@ -157,8 +157,8 @@ void SpaceMapperLines2D::DiscardGrid() {
 
 void SpaceMapperLines2D::SetSpaceBounds(float* newMin, float* newMax, int newCols, int newRows) {
     // Bounds that cannot make a grid (no cells, an empty, inverted or non-finite
-    // rectangle, or more cells than a block can hold) are ignored: the old grid and its
-    // lines stay as they were.
+    // rectangle, more cells than a block can hold, or storage the system refuses) are
+    // ignored: the old grid and its lines stay as they were.
     float lo[2] = {newMin[0], newMin[1]};
     float hi[2] = {newMax[0], newMax[1]};
     if (newCols < 1 || newRows < 1) return;
@@ -166,8 +166,20 @@ void SpaceMapperLines2D::SetSpaceBounds(float* newMin, float* newMax, int newCol
         if (!std::isfinite(lo[k]) || !std::isfinite(hi[k]) || !(hi[k] > lo[k])) return;
         if (!std::isfinite(hi[k] - lo[k])) return;
     }
-    long long bytes = (long long)newCols * (long long)newRows * (long long)sizeof(SpaceSeg);
-    if (bytes > INT_MAX) return;
+    // Each factor is checked before the product is formed: 2^30 by 2^30 cells already
+    // pass the 64-bit range once multiplied by the record size.
+    const int cellLimit = INT_MAX / (int)sizeof(SpaceSeg);
+    if (newCols > cellLimit || newRows > cellLimit / newCols) return;
+    int bytes = newCols * newRows * (int)sizeof(SpaceSeg);
+    // The new storage is taken before the old grid goes, so a refused allocation keeps
+    // the old grid like any other unusable bounds.
+    DataBlock fresh;
+    try {
+        fresh.Append((unsigned char*)nullptr, bytes);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    if (fresh.Len() != bytes) return;
 
     DiscardGrid();
     min[0] = lo[0];
@@ -177,7 +189,9 @@ void SpaceMapperLines2D::SetSpaceBounds(float* newMin, float* newMax, int newCol
     cols = newCols;
     rows = newRows;
 
-    grid.Append((unsigned char*)nullptr, (int)bytes);
+    // The grid takes over fresh's storage (a block copies as its fields).
+    grid = fresh;
+    fresh.ptr = nullptr;
     cells = (SpaceSeg*)grid.Ptr();
     float w = (max[0] - min[0]) / cols;
     float h = (max[1] - min[1]) / rows;
