@@ -132,7 +132,8 @@ function Draw()
 end
 EOF
 # Starts velkRun in the background with the idle script, waits for its first Draw, reports
-# the window's geometry in $geometry, then presses Escape; the run must end by itself.
+# the window's geometry in $geometry and its top-left corner in $position, then presses
+# Escape; the run must end by itself.
 run_idle() {
     "$VELKRUN" -s idle.lua "$@" >"$WORK/idle.txt" 2>/dev/null &
     local pid=$!
@@ -150,12 +151,15 @@ run_idle() {
         sleep 0.1
     done
     geometry="no window"
+    position="no window"
     if [ -n "$wid" ]; then
         geometry=$(xwininfo -id "$wid" | awk '/Width:/ {w=$2} /Height:/ {h=$2} /Override Redirect/ {o=$4} END {print w "x" h " " o}')
+        position=$(xwininfo -id "$wid" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4} END {print x " " y}')
         xdotool key --window "$wid" Escape
     fi
     ended=no
-    for _ in $(seq 100); do
+    # A large window's frames take a while on a software GL.
+    for _ in $(seq 300); do
         if ! kill -0 "$pid" 2>/dev/null; then
             ended=yes
             break
@@ -170,6 +174,7 @@ run_idle() {
 run_idle -r 320 240
 expect "Escape ends the run" "yes 0" "$ended $rc"
 expect "-r 320 240: window" "320x240 no" "$geometry"
+expect "-r 320 240: centred on the screen" "480 392" "$position"
 expect "Escape: no error line" "DIST: 1
 drawing" "$(grep -v '^FPS: ' "$WORK/idle.txt")"
 
@@ -185,6 +190,7 @@ expect "no options: 1024x768 windowed" "1024x768 no" "$geometry"
 screen=$(xwininfo -root | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
 run_idle r max
 expect "r max: the best mode's size, windowed" "$screen no" "$geometry"
+expect "r max: the whole screen" "0 0" "$position"
 grep -q "^Using max res: ${screen/x/ x }: " "$WORK/idle.txt" && pass "r max: reported" || fail "r max: reported"
 run_idle r max f
 expect "r max f: fullscreen" "yes" "$(awk '{print $2}' <<<"$geometry")"
@@ -192,6 +198,16 @@ run_idle r 320 x
 expect "r 320 x: ignored" "1024x768 no" "$geometry"
 run_idle R 320 240
 expect "R 320 240: not an option" "1024x768 no" "$geometry"
+
+# A window larger than the GL draws (and, on a software GL, than the X library takes in
+# one picture) opens at GL's largest viewport each way, centred; X caps a side at 32767.
+read -r glw glh <<<"$(glxinfo -l 2>/dev/null | awk -F'[=,]' '/GL_MAX_VIEWPORT_DIMS/ {w=$2+0; h=$3+0} END {print w " " h}')"
+[ "${glw:-0}" -gt 32767 ] && glw=32767
+[ "${glh:-0}" -gt 32767 ] && glh=32767
+run_idle -r 100000 100000
+expect "-r 100000 100000: ends with Escape" "yes 0" "$ended $rc"
+expect "-r 100000 100000: GL's largest window" "${glw}x${glh} no" "$geometry"
+expect "-r 100000 100000: centred" "$(((1280 - glw) / 2)) $(((1024 - glh) / 2))" "$position"
 
 echo "$failures failed"
 [ "$failures" -eq 0 ]
