@@ -209,5 +209,20 @@ expect "-r 100000 100000: ends with Escape" "yes 0" "$ended $rc"
 expect "-r 100000 100000: GL's largest window" "${glw}x${glh} no" "$geometry"
 expect "-r 100000 100000: centred" "$(((1280 - glw) / 2)) $(((1024 - glh) / 2))" "$position"
 
+# Log lines reach a file while the program runs: the script's own line and the frame rate.
+printf 'function Init() print("live") end\nfunction Draw() end\n' >scripts/live.lua
+"$VELKRUN" -s live.lua -r 320 240 >"$WORK/live.txt" 2>/dev/null &
+pid=$!
+for _ in $(seq 300); do
+    grep -q '^FPS: ' "$WORK/live.txt" && break
+    sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && alive=running || alive=ended
+grep -qx live "$WORK/live.txt" && live=live || live=none
+grep -q '^FPS: ' "$WORK/live.txt" && fps=fps || fps=none
+expect "lines reach a file while running" "running live fps" "$alive $live $fps"
+kill "$pid"
+wait "$pid"
+
 echo "$failures failed"
 [ "$failures" -eq 0 ]
