@@ -132,7 +132,8 @@ function Draw()
 end
 EOF
 # Starts velkRun in the background with the idle script, waits for its first Draw, reports
-# the window's geometry in $geometry, then presses Escape; the run must end by itself.
+# the window's geometry in $geometry and its top-left corner in $position, then presses
+# Escape; the run must end by itself.
 run_idle() {
     "$VELKRUN" -s idle.lua "$@" >"$WORK/idle.txt" 2>/dev/null &
     local pid=$!
@@ -150,8 +151,10 @@ run_idle() {
         sleep 0.1
     done
     geometry="no window"
+    position="no window"
     if [ -n "$wid" ]; then
         geometry=$(xwininfo -id "$wid" | awk '/Width:/ {w=$2} /Height:/ {h=$2} /Override Redirect/ {o=$4} END {print w "x" h " " o}')
+        position=$(xwininfo -id "$wid" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4} END {print x " " y}')
         xdotool key --window "$wid" Escape
     fi
     ended=no
@@ -170,6 +173,7 @@ run_idle() {
 run_idle -r 320 240
 expect "Escape ends the run" "yes 0" "$ended $rc"
 expect "-r 320 240: window" "320x240 no" "$geometry"
+expect "-r 320 240: centred on the screen" "480 392" "$position"
 expect "Escape: no error line" "DIST: 1
 drawing" "$(grep -v '^FPS: ' "$WORK/idle.txt")"
 
@@ -185,6 +189,7 @@ expect "no options: 1024x768 windowed" "1024x768 no" "$geometry"
 screen=$(xwininfo -root | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
 run_idle r max
 expect "r max: the best mode's size, windowed" "$screen no" "$geometry"
+expect "r max: the whole screen" "0 0" "$position"
 grep -q "^Using max res: ${screen/x/ x }: " "$WORK/idle.txt" && pass "r max: reported" || fail "r max: reported"
 run_idle r max f
 expect "r max f: fullscreen" "yes" "$(awk '{print $2}' <<<"$geometry")"
@@ -192,6 +197,21 @@ run_idle r 320 x
 expect "r 320 x: ignored" "1024x768 no" "$geometry"
 run_idle R 320 240
 expect "R 320 240: not an option" "1024x768 no" "$geometry"
+
+# Log lines reach a file while the program runs: the script's own line and the frame rate.
+printf 'function Init() print("live") end\nfunction Draw() end\n' >scripts/live.lua
+"$VELKRUN" -s live.lua -r 320 240 >"$WORK/live.txt" 2>/dev/null &
+pid=$!
+for _ in $(seq 300); do
+    grep -q '^FPS: ' "$WORK/live.txt" && break
+    sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && alive=running || alive=ended
+grep -qx live "$WORK/live.txt" && live=live || live=none
+grep -q '^FPS: ' "$WORK/live.txt" && fps=fps || fps=none
+expect "lines reach a file while running" "running live fps" "$alive $live $fps"
+kill "$pid"
+wait "$pid"
 
 echo "$failures failed"
 [ "$failures" -eq 0 ]

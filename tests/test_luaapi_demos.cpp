@@ -8,6 +8,7 @@
 #include "luathingy_testing.h"
 #include "shadering.h"
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -174,6 +175,70 @@ TEST_F(DemoScriptTest, FullWindowTargetInARealWindow) {
     ASSERT_EQ(RunLua(host->luaState, std::string(drawMarker) + "EndRTTFull()"), "");
     EXPECT_TRUE(white(80, 60));
     EXPECT_FALSE(white(80, 180));
+}
+
+// The first fenced block of the given kind under a heading of docs/api.md, as written there.
+std::string ReferenceExample(const std::string& heading, const std::string& kind) {
+    std::string doc = TempWorkDir::ReadAll(std::string(VELK_SOURCE_DIR) + "/docs/api.md");
+    size_t at = doc.find("\n## " + heading + "\n");
+    size_t open = at == std::string::npos ? at : doc.find("```" + kind + "\n", at);
+    if (open == std::string::npos) return "";
+    open += 4 + kind.size();
+    size_t close = doc.find("```\n", open);
+    return close == std::string::npos ? "" : doc.substr(open, close - open);
+}
+
+RGBA ReadPixel(int x, int y) {
+    RGBA p = {0, 0, 0, 0};
+    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &p);
+    return p;
+}
+
+TEST_F(DemoScriptTest, ReferenceHelloWorldDrawsItsSquareAndText) {
+    std::string hello = ReferenceExample("Hello world", "lua");
+    ASSERT_NE(hello, "");
+    dir.Script("hello.lua", hello);
+    ASSERT_EQ(Start("hello.lua"), 0);
+    EXPECT_EQ(Frames(10), 0);
+    ExpectNoErrorLines();
+    // One more Draw, read back before it is presented. 320 x 240 under SetCam(2, 1): y
+    // spans -0.75..0.75, so (0, 0.3) lies inside the turning square at any angle.
+    glClear(GL_COLOR_BUFFER_BIT);
+    ASSERT_EQ(RunLua(host->luaState, "Draw(1.5, 1 / 60)"), "");
+    RGBA square = ReadPixel(160, 168);
+    EXPECT_NEAR(square.r, 51, 2);
+    EXPECT_NEAR(square.g, 77, 2);
+    EXPECT_NEAR(square.b, 204, 2);
+    // The white letters, 0.15 high, in the middle rows: neither blue nor black.
+    int letters = 0;
+    for (int y = 108; y < 132; y++)
+        for (int x = 0; x < 320; x++)
+            if (ReadPixel(x, y).r > 120) letters++;
+    EXPECT_GT(letters, 100);
+}
+
+TEST_F(DemoScriptTest, ReferenceShaderExampleBuildsAndTakesItsUniform) {
+    std::string shad = ReferenceExample("A minimal shader", "glsl");
+    std::string script = ReferenceExample("A minimal shader", "lua");
+    ASSERT_NE(shad, "");
+    ASSERT_NE(script, "");
+    TempWorkDir::Write("media/hello.shad", shad);
+    dir.Script("shader.lua", script);
+    ASSERT_EQ(Start("shader.lua"), 0);
+    EXPECT_EQ(Frames(10), 0);
+    ExpectNoErrorLines();
+    Shader* shader = (Shader*)host->shaderManager.GetItem(0);
+    ASSERT_NE(shader, nullptr);
+    EXPECT_EQ(shader->uniformCount, 1);
+    // The unit quad under SetCam(2) covers the middle of the window: red follows its
+    // texture coordinate across it, blue the pulse of the time uniform.
+    glClear(GL_COLOR_BUFFER_BIT);
+    ASSERT_EQ(RunLua(host->luaState, "Draw(0, 0)"), "");
+    RGBA left = ReadPixel(88, 120), right = ReadPixel(232, 120);
+    EXPECT_GT(std::abs(left.r - right.r), 180);
+    EXPECT_NEAR(left.b, 128, 2);
+    ASSERT_EQ(RunLua(host->luaState, "Draw(math.pi / 6, 0)"), "");
+    EXPECT_EQ(ReadPixel(88, 120).b, 255);
 }
 
 } // namespace

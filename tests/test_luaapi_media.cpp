@@ -478,6 +478,15 @@ TEST_F(MediaApiTest, SaveStringsRoundTripWhateverTheGameName) {
     EXPECT_EQ(Type("m"), "string");
 }
 
+TEST_F(MediaApiTest, SaveStringsKeepAFinalZeroByte) {
+    ASSERT_EQ(Start(), 0);
+    Lua("WriteSaveString('g', 'end.sav', 'a\\0b\\0') z = ReadSaveString('g', 'end.sav')");
+    EXPECT_EQ(TempWorkDir::ReadAll("end.sav"), std::string("a\0b\0", 4));
+    EXPECT_EQ(Str("z"), std::string("a\0b\0", 4));
+    Lua("WriteSaveString('g', 'zero.sav', '\\0') z = ReadSaveString('g', 'zero.sav')");
+    EXPECT_EQ(Str("z"), std::string(1, '\0'));
+}
+
 TEST_F(MediaApiTest, SaveFileNamesAreUsedAsGivenAndEmptyNamesTouchNothing) {
     ASSERT_EQ(Start(), 0);
     // A folder in the name is relative to the working directory; the game name plays no part.

@@ -13,6 +13,7 @@ PKGS=(
   clang libclang-rt-14-dev
   fonts-dejavu-core libfreetype-dev
   libstb-dev libtinyobjloader-dev
+  luarocks
 )
 missing=()
 for p in "${PKGS[@]}"; do

@@ -179,6 +179,15 @@ sf::Uint32 CoreThingy::WindowStyle(const std::vector<sf::VideoMode>& fullscreenM
 
 static const int kMaxWindowSide = 32767;
 
+// The largest viewport the GL implementation draws, from a context made for the question;
+// {0, 0} when none can be made.
+static sf::Vector2i MaxViewportDims() {
+    sf::Context probe;
+    GLint dims[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, dims);
+    return sf::Vector2i(dims[0], dims[1]);
+}
+
 void CoreThingy::InitSystem() {
     std::vector<sf::VideoMode> fullscreenModes;
     if (fullscreen || maxRes) fullscreenModes = sf::VideoMode::getFullscreenModes();
@@ -188,9 +197,25 @@ void CoreThingy::InitSystem() {
     // is therefore kept within 1 .. 32767 pixels each way.
     width = width < 1 ? 1 : (width > kMaxWindowSide ? kMaxWindowSide : width);
     height = height < 1 ? 1 : (height > kMaxWindowSide ? kMaxWindowSide : height);
+    // GL draws no further than its largest viewport, and a software GL aborts in the X
+    // library when it presents a far larger window (32767 x 32767): a window larger than
+    // the desktop is kept within that viewport each way. Up to the desktop's size every
+    // driver draws the whole window, so those sizes skip the question.
+    sf::VideoMode desktop = sf::VideoMode::getDesktopMode();
+    if (width > (int)desktop.width || height > (int)desktop.height) {
+        sf::Vector2i most = MaxViewportDims();
+        if (most.x > 0 && width > most.x) width = most.x;
+        if (most.y > 0 && height > most.y) height = most.y;
+    }
     sf::VideoMode mode = ChooseVideoMode(fullscreenModes);
     sf::ContextSettings settings(0, 0, 0, 2, 0);
     window.create(mode, "velkEngine", style, settings);
+    // The window library places a window at (screen width - width) / 2 across but
+    // (screen width - height) / 2 down, pushing tall windows below the screen. Centred on
+    // the desktop instead, also when larger than it: the locked mouse is warped to the
+    // window centre, which must be a point of the screen.
+    if (!(style & sf::Style::Fullscreen) && window.isOpen())
+        window.setPosition(sf::Vector2i(((int)desktop.width - width) / 2, ((int)desktop.height - height) / 2));
     // SFML opens a fullscreen window of a size the display does not list at the first
     // listed mode instead. The size fields follow the window, so that the viewport and the
     // aspect cover the screen rather than a corner of it.

@@ -3,7 +3,11 @@
 #include "loadingscreeny.h"
 #include "luathingy.h"
 
+#include <cstdio>
+
 int main() {
+    // Log lines reach a pipe or a file as they are printed, not at exit.
+    setvbuf(stdout, nullptr, _IOLBF, 0);
     // The managers pick their sound backend when they are built.
     InstallSfmlAudio();
     LoadingScreeny launcher;
