@@ -118,6 +118,18 @@ TEST(DataBlockGrowth, AppendPastTheIntRangeIsRefused) {
     b.len = b.dim = 0;
 }
 
+// Doubling past the int range takes the whole range at once, so later appends do not move
+// the block again. The 2 GB are reserved, never written.
+TEST(DataBlockGrowth, GrowthPastTheIntRangeTakesTheWholeRange) {
+    DataBlock b;
+    b.Append((unsigned char*)nullptr, (1 << 30) + 1);
+    EXPECT_EQ(b.dim, INT_MAX);
+    unsigned char* at = b.ptr;
+    b.Append((unsigned char*)nullptr, 1000);
+    EXPECT_EQ(b.ptr, at);
+    EXPECT_EQ(b.len, (1 << 30) + 1001);
+}
+
 TEST(DataBlockGrowth, AssignedLongStringGrowsToTwiceItsLength) {
     std::string s(40, 'q');
     DataBlock b(s.c_str());

@@ -33,7 +33,9 @@ void DataBlock::Append(unsigned char* src, int n) {
         long long d = dim < 32 ? 32 : dim;
         while (d < need)
             d *= 2;
-        if (d > INT_MAX) d = need;
+        // Doubling past the int range takes the whole range at once: later appends then
+        // still find room instead of moving the block each time.
+        if (d > INT_MAX) d = INT_MAX;
         ResizeDim((int)d);
         if (srcOffset >= 0) src = ptr + srcOffset;
     }
