@@ -2,6 +2,7 @@
 // packed mesh segment read byte for byte, including the unsafe inputs they must survive.
 #include "geometry.h"
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <unistd.h>
 #include <gtest/gtest.h>
@@ -324,6 +325,30 @@ TEST(ObjReader, FacesAreAppendedToWhatTheMeshHolds) {
     EXPECT_EQ(g.quadCount, 1);
     EXPECT_EQ(g.tris.Len(), 192);
     EXPECT_EQ(Rec(g.tris, 5)[0], 1);
+}
+
+// A face whose records the array cannot take (past the int range) is not counted; the
+// other array still takes its faces. The triangles stand for a full array over a small
+// storage that must not be written.
+TEST(ObjReader, FacesTheArrayCannotTakeAreNotCounted) {
+    DataBlock data;
+    data.Append("v 1 0 0\nf 1 1 1\nf 1 1 1 1 1\nf 1 1 1 1\n", -1);
+    ObjCollectedVertData c;
+    c.smoothing = 0;
+    Geometry g;
+    unsigned char small[96] = {};
+    g.tris.ptr = small;
+    g.tris.len = g.tris.dim = INT_MAX - 95;
+    int cursor = 0;
+    testing::internal::CaptureStdout();
+    g.LoadOBJFileSegment(&data, &cursor, &c, nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Mesh too large.\n");
+    EXPECT_EQ(g.triCount, 0);
+    EXPECT_EQ(g.tris.len, INT_MAX - 95);
+    EXPECT_EQ(g.quadCount, 2);
+    EXPECT_EQ(g.quads.Len(), 256);
+    g.tris.ptr = nullptr; // hand the stand-in back before the destructor
+    g.tris.len = g.tris.dim = 0;
 }
 
 TEST(ObjReader, SingleFileReaderTakesTheFirstSegmentOnly) {

@@ -72,21 +72,37 @@ void ParseCorner(const char* word, int* corner) {
     if (k < 3) corner[k] = toint(num);
 }
 
-void AppendCorner(FloatDataBlock& target, ObjCollectedVertData* collected, const int* corner) {
-    float rec[Geometry::kFloatsPerVertex];
-    FetchGroup(collected->positions, corner[0], 3, rec);
-    FetchGroup(collected->normals, corner[2], 3, rec + 3);
-    FetchGroup(collected->texcoords, corner[1], 2, rec + 6);
-    target.Append((unsigned char*)rec, Geometry::kVertexBytes);
+// Appends the records of one face (n corners) at once and tells whether they went in: a
+// face the array cannot take (past the int range) is dropped whole, so the caller counts
+// only faces whose records exist.
+bool AppendFace(FloatDataBlock& target, ObjCollectedVertData* collected, const int* const* corners, int n) {
+    float rec[4 * Geometry::kFloatsPerVertex];
+    for (int i = 0; i < n; i++) {
+        float* r = rec + i * Geometry::kFloatsPerVertex;
+        FetchGroup(collected->positions, corners[i][0], 3, r);
+        FetchGroup(collected->normals, corners[i][2], 3, r + 3);
+        FetchGroup(collected->texcoords, corners[i][1], 2, r + 6);
+    }
+    int old = target.Len();
+    target.Append((unsigned char*)rec, n * Geometry::kVertexBytes);
+    return target.Len() != old;
 }
 
 // Appends n bytes of src to dst; src may be dst itself (then its content before the call).
-void AppendBytes(FloatDataBlock& dst, FloatDataBlock& src, int n) {
-    if (n <= 0) return;
+// False when dst cannot grow that far (past the int range); dst is then unchanged.
+bool AppendBytes(FloatDataBlock& dst, FloatDataBlock& src, int n) {
+    if (n <= 0) return true;
     int old = dst.Len();
     dst.Append((unsigned char*)nullptr, n);
+    if (dst.Len() == old) return false;
     const unsigned char* from = (&dst == &src) ? dst.Ptr() : src.Ptr();
     memcpy(dst.Ptr() + old, from, n);
+    return true;
+}
+
+// Said when a mesh would outgrow its arrays; what would not fit is left out.
+void SayMeshTooLarge() {
+    puts("Error: Mesh too large.");
 }
 } // namespace
 
@@ -187,10 +203,16 @@ void Geometry::AddGeometry(Geometry* other, Matrix* model, Matrix* tex) {
     int addTriBytes = other->tris.Len(), addQuadBytes = other->quads.Len();
     int addTris = other->triCount, addQuads = other->quadCount;
 
-    AppendBytes(tris, other->tris, addTriBytes);
+    // Both arrays grow or neither does (a mesh placed into itself again and again ends
+    // here): the mesh stays as it was.
+    bool grown = AppendBytes(tris, other->tris, addTriBytes) && AppendBytes(quads, other->quads, addQuadBytes);
+    if (!grown) tris.Resize(triBytes);
     triPtr = (float*)tris.Ptr();
-    AppendBytes(quads, other->quads, addQuadBytes);
     quadPtr = (float*)quads.Ptr();
+    if (!grown) {
+        SayMeshTooLarge();
+        return;
+    }
 
     // Transform only what was appended, never more records than were copied.
     int triRecords = addTris * 3;
@@ -215,7 +237,7 @@ bool Geometry::LoadOBJFileSegment(DataBlock* data, int* cursor, ObjCollectedVert
     const unsigned char* bytes = data->Ptr();
     if (cur < 0) cur = 0;
 
-    bool nameSeen = false, done = false, atEnd = false;
+    bool nameSeen = false, done = false, atEnd = false, refused = false;
     int namingStart = -1;
     char word[32];
     char arg[32];
@@ -285,24 +307,28 @@ bool Geometry::LoadOBJFileSegment(DataBlock* data, int* cursor, ObjCollectedVert
                     if (corners < 4) {
                         memcpy(table[corners], corner, sizeof(corner));
                     } else {
-                        triCount++;
-                        AppendCorner(tris, collected, table[0]);
-                        AppendCorner(tris, collected, previous);
-                        AppendCorner(tris, collected, corner);
+                        const int* fan[3] = {table[0], previous, corner};
+                        if (AppendFace(tris, collected, fan, 3))
+                            triCount++;
+                        else
+                            refused = true;
                     }
                     memcpy(previous, corner, sizeof(corner));
                     corners++;
                     if (ended) break;
                 }
             }
+            const int* face[4] = {table[0], table[1], table[2], table[3]};
             if (corners == 3) {
-                triCount++;
-                for (int i = 0; i < 3; i++)
-                    AppendCorner(tris, collected, table[i]);
+                if (AppendFace(tris, collected, face, 3))
+                    triCount++;
+                else
+                    refused = true;
             } else if (corners >= 4) {
-                quadCount++;
-                for (int i = 0; i < 4; i++)
-                    AppendCorner(quads, collected, table[i]);
+                if (AppendFace(quads, collected, face, 4))
+                    quadCount++;
+                else
+                    refused = true;
             }
         }
         // Any other word is ignored.
@@ -313,6 +339,7 @@ bool Geometry::LoadOBJFileSegment(DataBlock* data, int* cursor, ObjCollectedVert
         }
     }
 
+    if (refused) SayMeshTooLarge(); // once per segment, not once per face
     *cursor = cur;
     triPtr = (float*)tris.Ptr();
     quadPtr = (float*)quads.Ptr();
