@@ -130,6 +130,23 @@ TEST(DataBlockGrowth, GrowthPastTheIntRangeTakesTheWholeRange) {
     EXPECT_EQ(b.len, (1 << 30) + 1001);
 }
 
+// Blocks of 2 MB and more are stored apart from small ones; the bytes survive the moves
+// into and between them.
+TEST(DataBlockGrowth, LargeBlocksKeepTheirBytesThroughGrowth) {
+    DataBlock b;
+    std::string chunk(100000, 0);
+    for (int i = 0; i < 31; i++) {
+        for (size_t k = 0; k < chunk.size(); k++)
+            chunk[k] = (char)(i * 7 + k * 13);
+        b.Append(chunk.data(), (int)chunk.size());
+    }
+    ASSERT_EQ(b.len, 3100000);
+    EXPECT_EQ(b.dim, 4194304);
+    for (int i = 0; i < 31; i++)
+        for (int k = 0; k < 100000; k += 997)
+            ASSERT_EQ(b.ptr[i * 100000 + k], (unsigned char)(i * 7 + k * 13)) << i << " " << k;
+}
+
 TEST(DataBlockGrowth, AssignedLongStringGrowsToTwiceItsLength) {
     std::string s(40, 'q');
     DataBlock b(s.c_str());

@@ -5,10 +5,77 @@
 
 #include <climits>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VELK_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELK_ASAN 1
+#endif
+#endif
+#ifdef VELK_ASAN
+#include <sanitizer/asan_interface.h>
+#else
+#define ASAN_POISON_MEMORY_REGION(p, n) ((void)(p), (void)(n))
+#define ASAN_UNPOISON_MEMORY_REGION(p, n) ((void)(p), (void)(n))
+#endif
+
+namespace {
+
+const size_t kHugePage = 2u << 20;
+
+size_t MappedSize(int n) {
+    return ((size_t)n + kHugePage - 1) / kHugePage * kHugePage;
+}
+
+// Storage of n bytes, freed with FreeStorage(p, n). Blocks of 2 MB and more are mapped on
+// their own, on 2 MB boundaries, and offered to the kernel as huge pages: touching fresh
+// memory page by page is what a whole-file read or a large growing array spent most of its
+// time on. Smaller blocks come from the heap.
+unsigned char* NewStorage(int n) {
+    if (n < 0) n = 0;
+    if ((size_t)n < kHugePage) {
+        void* p = malloc(n > 0 ? (size_t)n : 1); // a zero-byte storage is still a storage
+        if (!p) throw std::bad_alloc();          // as new[] would: memory counts as unlimited
+        return (unsigned char*)p;
+    }
+    size_t size = MappedSize(n);
+    // One huge page more than needed, then the ends are cut so the block starts on a boundary.
+    void* got = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (got == MAP_FAILED) throw std::bad_alloc();
+    unsigned char* raw = (unsigned char*)got;
+    size_t lead = (kHugePage - (uintptr_t)raw % kHugePage) % kHugePage;
+    if (lead > 0) munmap(raw, lead);
+    munmap(raw + lead + size, kHugePage - lead);
+    unsigned char* p = raw + lead;
+#ifdef MADV_HUGEPAGE
+    madvise(p, size, MADV_HUGEPAGE);
+#endif
+    // The sanitizer does not watch mapped memory: the bytes past the block are marked for it.
+    ASAN_POISON_MEMORY_REGION(p + n, size - n);
+    return p;
+}
+
+// n is the dim the storage was made with.
+void FreeStorage(unsigned char* p, int n) {
+    if (!p) return;
+    if (n < 0 || (size_t)n < kHugePage) {
+        free(p);
+        return;
+    }
+    ASAN_UNPOISON_MEMORY_REGION(p + n, MappedSize(n) - n);
+    munmap(p, MappedSize(n));
+}
+
+} // namespace
 
 DataBlock::DataBlock(const char* s) : ptr(nullptr), len(0), dim(0), eof(false) {
     if (s) Assign(s);
@@ -62,11 +129,11 @@ void DataBlock::AppendNull() {
 
 void DataBlock::ResizeDim(int n) {
     if (n < 0) n = 0;
-    unsigned char* fresh = new unsigned char[n];
+    unsigned char* fresh = NewStorage(n);
     if (ptr) {
         int keep = len < n ? len : n;
         if (keep > 0) memcpy(fresh, ptr, keep);
-        delete[] ptr;
+        FreeStorage(ptr, dim);
     }
     ptr = fresh;
     dim = n;
@@ -90,7 +157,7 @@ void DataBlock::ZeroData() {
 }
 
 void DataBlock::Delete() {
-    delete[] ptr;
+    FreeStorage(ptr, dim);
     ptr = nullptr;
     len = 0;
     dim = 0;
@@ -99,7 +166,7 @@ void DataBlock::Delete() {
 void DataBlock::SetDataBuf(const char* s) {
     Delete();
     int n = s ? strlength(s) : 0;
-    ptr = new unsigned char[n];
+    ptr = NewStorage(n);
     if (n > 0) memcpy(ptr, s, n);
     len = dim = n;
 }
@@ -172,7 +239,7 @@ bool DataBlock::ReadFile(const char* name) {
         return false;
     }
     Delete();
-    ptr = new unsigned char[size];
+    ptr = NewStorage((int)size);
     dim = (int)size;
     size_t got = size > 0 ? fread(ptr, 1, size, f) : 0;
     // A file that shrank while we read it: only what arrived is data.
