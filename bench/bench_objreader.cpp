@@ -114,7 +114,8 @@ void BM_TinyObjLoadObj(benchmark::State& state) {
         std::vector<tinyobj::shape_t> shapes;
         std::vector<tinyobj::material_t> materials;
         std::string warn, err;
-        bool ok = tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, file.path.c_str(), nullptr, false);
+        bool ok =
+            tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, file.path.c_str(), nullptr, false);
         if (!ok) state.SkipWithError("tinyobjloader failed");
         benchmark::DoNotOptimize(shapes.data());
     }

@@ -3,10 +3,12 @@
 #include "geometry.h"
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -398,6 +400,43 @@ TEST(StringToFloat, ReadsLeadingNumbersOnly) {
     EXPECT_EQ(stringToFloat("abc"), 0.0f);
     EXPECT_EQ(stringToFloat(""), 0.0f);
     EXPECT_EQ(stringToFloat(nullptr), 0.0f);
+}
+
+// Plain decimals are read without atof: every result must be atof's to the bit, at the edges
+// where one more digit sends a number back to atof (19 digits, 2^53) and on numbers halfway
+// between two floats.
+TEST(StringToFloat, PlainDecimalsGiveExactlyWhatAtofGives) {
+    std::vector<std::string> words = {"9007199254740991",
+                                      "9007199254740992",
+                                      "1234567890123456789",
+                                      "12345678901234567890",
+                                      "-0.000000",
+                                      "+.5",
+                                      "1.",
+                                      ".",
+                                      "-",
+                                      "1.2.3",
+                                      "0.1/2",
+                                      "\t1.5"};
+    std::mt19937 rng(7);
+    for (int i = 0; i < 100000; i++) {
+        std::string w = i % 3 == 0 ? "-" : i % 7 == 0 ? "+" : "";
+        int whole = (int)(rng() % 12), fraction = (int)(rng() % 24);
+        for (int k = 0; k < whole; k++)
+            w += (char)('0' + rng() % 10);
+        if (rng() % 4) w += '.';
+        for (int k = 0; k < fraction; k++)
+            w += (char)('0' + rng() % 10);
+        words.push_back(w);
+        // Halfway between two floats (odd numbers above 2^24), written with a fraction: a
+        // result off by one double step rounds to the other float.
+        words.push_back(std::to_string((1 << 24) + 2 * (int)(rng() % 8000000) + 1) + "." +
+                        std::string(1 + rng() % 8, '0'));
+    }
+    for (const std::string& w : words) {
+        float want = (float)atof(w.c_str()), got = stringToFloat(w.c_str());
+        ASSERT_EQ(0, memcmp(&want, &got, 4)) << w;
+    }
 }
 
 // ---------------------------------------------------------------------------------------

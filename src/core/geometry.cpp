@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <langinfo.h>
 
 namespace vgl {
 PFNGLGENBUFFERSARBPROC glGenBuffersARB = nullptr;
@@ -30,12 +31,36 @@ inline bool IsLineEnd(unsigned char c) {
     return c == '\n' || c == '\r';
 }
 
+// The cursor reader's word (GetData's 'w'), inlined for the reader's hot loop with the same
+// result: separators skipped, at most 31 other bytes taken, then the line ends after them
+// (true when there were any); reaching the end of the data sets the block's end flag.
+inline bool ReadWord(DataBlock* data, const unsigned char* bytes, int len, int* cursor, char* word) {
+    int pos = *cursor, n = 0;
+    bool lineEnded = false;
+    while (pos < len && IsSeparator(bytes[pos]))
+        pos++;
+    while (pos < len && !IsSeparator(bytes[pos]) && n < 31)
+        word[n++] = (char)bytes[pos++];
+    while (pos < len && IsLineEnd(bytes[pos])) {
+        pos++;
+        lineEnded = true;
+    }
+    if (pos >= len) data->eof = true;
+    word[n] = 0;
+    *cursor = pos;
+    return lineEnded;
+}
+
 // Value group `index` (1-based, `width` floats) of a collected array into out; zeros for an
 // index that is 0, negative or beyond what was collected. Computed wide so huge or
 // negative indices cannot overflow.
 void FetchGroup(FloatDataBlock& block, int index, int width, float* out) {
     long long base = ((long long)index - 1) * width;
     long long count = block.ValCount();
+    if (base >= 0 && base + width <= count) {
+        memcpy(out, block.Ptr() + 4 * base, 4 * width);
+        return;
+    }
     for (int k = 0; k < width; k++)
         out[k] = (base >= 0 && base + k < count) ? block.GetVal((int)(base + k)) : 0.0f;
 }
@@ -56,20 +81,20 @@ void BuildSegmentName(const char* word, char* out) {
 // dropped (the corner holds three).
 void ParseCorner(const char* word, int* corner) {
     corner[0] = corner[1] = corner[2] = 0;
-    char num[32];
-    int used = 0, k = 0;
+    // Each number as toint computes it, digit by digit with 32-bit wrap-around; a word holds
+    // at most 31 characters, so no number is cut.
+    unsigned v = 0;
+    int k = 0;
     for (const char* c = word; *c; c++) {
         if (*c == '/') {
-            num[used] = 0;
-            if (k < 3) corner[k] = toint(num);
+            if (k < 3) corner[k] = (int)v;
             k++;
-            used = 0;
-        } else if (used < 31) {
-            num[used++] = *c;
+            v = 0;
+        } else {
+            v = v * 10u + (unsigned)(*c - '0');
         }
     }
-    num[used] = 0;
-    if (k < 3) corner[k] = toint(num);
+    if (k < 3) corner[k] = (int)v;
 }
 
 // Appends the records of one face (n corners) at once and tells whether they went in: a
@@ -205,7 +230,8 @@ void Geometry::AddGeometry(Geometry* other, Matrix* model, Matrix* tex) {
 
     // Both arrays grow or neither does (a mesh placed into itself again and again ends
     // here): the mesh stays as it was.
-    bool grown = AppendBytes(tris, other->tris, addTriBytes) && AppendBytes(quads, other->quads, addQuadBytes);
+    bool grown =
+        AppendBytes(tris, other->tris, addTriBytes) && AppendBytes(quads, other->quads, addQuadBytes);
     if (!grown) tris.Resize(triBytes);
     triPtr = (float*)tris.Ptr();
     quadPtr = (float*)quads.Ptr();
@@ -247,12 +273,12 @@ bool Geometry::LoadOBJFileSegment(DataBlock* data, int* cursor, ObjCollectedVert
         while (cur < len && IsSeparator(bytes[cur]))
             cur++;
         int wordStart = cur;
-        bool lineEnded = data->GetData(&cur, "w", word);
+        bool lineEnded = ReadWord(data, bytes, len, &cur, word);
 
         const char k0 = word[0];
         if ((k0 == 'o' || k0 == 'g') && word[1] == 0) {
             if (!nameSeen) {
-                data->GetData(&cur, "w", arg);
+                ReadWord(data, bytes, len, &cur, arg);
                 if (name) BuildSegmentName(arg, name);
                 nameSeen = true;
                 namingStart = wordStart;
@@ -270,21 +296,21 @@ bool Geometry::LoadOBJFileSegment(DataBlock* data, int* cursor, ObjCollectedVert
             if (!lineEnded) data->SkipToNextLine(&cur);
         } else if (k0 == 'v' && word[1] == 0) {
             for (int i = 0; i < 3; i++) {
-                data->GetData(&cur, "w", arg);
+                ReadWord(data, bytes, len, &cur, arg);
                 collected->positions.AddVal(stringToFloat(arg));
             }
         } else if (k0 == 'v' && word[1] == 'n' && word[2] == 0) {
             for (int i = 0; i < 3; i++) {
-                data->GetData(&cur, "w", arg);
+                ReadWord(data, bytes, len, &cur, arg);
                 collected->normals.AddVal(stringToFloat(arg));
             }
         } else if (k0 == 'v' && word[1] == 't' && word[2] == 0) {
             for (int i = 0; i < 2; i++) {
-                data->GetData(&cur, "w", arg);
+                ReadWord(data, bytes, len, &cur, arg);
                 collected->texcoords.AddVal(stringToFloat(arg));
             }
         } else if (k0 == 's' && word[1] == 0) {
-            data->GetData(&cur, "w", arg);
+            ReadWord(data, bytes, len, &cur, arg);
             collected->smoothing = strcmp(arg, "off") == 0 ? 0 : 1;
         } else if (k0 == 'f' && word[1] == 0) {
             // Corners 0-3 fill the corner table. Faces of more than 4 corners are split
@@ -301,7 +327,7 @@ bool Geometry::LoadOBJFileSegment(DataBlock* data, int* cursor, ObjCollectedVert
                     while (peek < len && bytes[peek] == ' ')
                         peek++;
                     if (peek >= len || IsLineEnd(bytes[peek])) break;
-                    bool ended = data->GetData(&cur, "w", arg);
+                    bool ended = ReadWord(data, bytes, len, &cur, arg);
                     int corner[3];
                     ParseCorner(arg, corner);
                     if (corners < 4) {
@@ -357,8 +383,41 @@ void LoadObjFileSingle(Geometry* geometry, char const* path) {
     geometry->LoadOBJFileSegment(&data, &cursor, &collected, nullptr);
 }
 
+namespace {
+const double kPowersOfTen[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+} // namespace
+
 float stringToFloat(char const* text) {
-    return text ? (float)atof(text) : 0.0f;
+    if (!text) return 0.0f;
+    // The plain decimals that OBJ files are made of ([+-]digits[.digits], at most 19
+    // digits) are read here: their digits as an integer below 2^53 and a power of ten up
+    // to 10^19 are exact doubles, so one division rounds once, to the value atof gives.
+    // Anything else (exponents, long digit strings, trailing text, a locale whose decimal
+    // point is not '.') goes to atof.
+    const char* c = text;
+    bool negative = *c == '-';
+    if (*c == '-' || *c == '+') c++;
+    unsigned long long digits = 0;
+    int count = 0, fraction = 0;
+    bool point = false;
+    for (;; c++) {
+        if (*c >= '0' && *c <= '9' && count < 19) {
+            digits = digits * 10 + (unsigned)(*c - '0');
+            count++;
+            fraction += point;
+        } else if (*c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (*c == 0 && count > 0 && digits < (1ull << 53) &&
+        (!point || strcmp(nl_langinfo(RADIXCHAR), ".") == 0)) {
+        double v = (double)digits / kPowersOfTen[fraction];
+        return (float)(negative ? -v : v);
+    }
+    return (float)atof(text);
 }
 
 // ---------------------------------------------------------------------------------------
