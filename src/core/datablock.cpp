@@ -31,15 +31,19 @@
 namespace {
 
 const size_t kHugePage = 2u << 20;
+const size_t kOwnMapping = 32u << 20;
 
-size_t MappedSize(int n) {
+size_t HugeRounded(int n) {
     return ((size_t)n + kHugePage - 1) / kHugePage * kHugePage;
 }
 
-// Storage of n bytes, freed with FreeStorage(p, n). Blocks of 2 MB and more are mapped on
-// their own, on 2 MB boundaries, and offered to the kernel as huge pages: touching fresh
-// memory page by page is what a whole-file read or a large growing array spent most of its
-// time on. Smaller blocks come from the heap.
+// Storage of n bytes, freed with FreeStorage(p, n). Blocks of 2 MB and more start on a 2 MB
+// boundary, fill whole 2 MB pages and are offered to the kernel as huge pages: touching
+// fresh memory 4 KB page by 4 KB page is what a whole-file read or a large growing array
+// spent most of its time on. Blocks of 32 MB and more, which the C library would map on
+// their own anyway, are mapped here directly (so the sanitizer build keeps no shadow
+// bookkeeping for them); smaller ones stay with the C library, which keeps freed memory
+// for reuse.
 unsigned char* NewStorage(int n) {
     if (n < 0) n = 0;
     if ((size_t)n < kHugePage) {
@@ -47,19 +51,27 @@ unsigned char* NewStorage(int n) {
         if (!p) throw std::bad_alloc();          // as new[] would: memory counts as unlimited
         return (unsigned char*)p;
     }
-    size_t size = MappedSize(n);
-    // One huge page more than needed, then the ends are cut so the block starts on a boundary.
-    void* got = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (got == MAP_FAILED) throw std::bad_alloc();
-    unsigned char* raw = (unsigned char*)got;
-    size_t lead = (kHugePage - (uintptr_t)raw % kHugePage) % kHugePage;
-    if (lead > 0) munmap(raw, lead);
-    munmap(raw + lead + size, kHugePage - lead);
-    unsigned char* p = raw + lead;
+    size_t size = HugeRounded(n);
+    unsigned char* p;
+    if (size < kOwnMapping) {
+        p = (unsigned char*)aligned_alloc(kHugePage, size);
+        if (!p) throw std::bad_alloc();
+    } else {
+        // One huge page more than needed, then the ends are cut so the block starts on a
+        // boundary.
+        void* got =
+            mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (got == MAP_FAILED) throw std::bad_alloc();
+        unsigned char* raw = (unsigned char*)got;
+        size_t lead = (kHugePage - (uintptr_t)raw % kHugePage) % kHugePage;
+        if (lead > 0) munmap(raw, lead);
+        munmap(raw + lead + size, kHugePage - lead);
+        p = raw + lead;
+    }
 #ifdef MADV_HUGEPAGE
     madvise(p, size, MADV_HUGEPAGE);
 #endif
-    // The sanitizer does not watch mapped memory: the bytes past the block are marked for it.
+    // For the sanitizer the storage ends where the block does.
     ASAN_POISON_MEMORY_REGION(p + n, size - n);
     return p;
 }
@@ -71,8 +83,12 @@ void FreeStorage(unsigned char* p, int n) {
         free(p);
         return;
     }
-    ASAN_UNPOISON_MEMORY_REGION(p + n, MappedSize(n) - n);
-    munmap(p, MappedSize(n));
+    size_t size = HugeRounded(n);
+    ASAN_UNPOISON_MEMORY_REGION(p + n, size - n);
+    if (size < kOwnMapping)
+        free(p);
+    else
+        munmap(p, size);
 }
 
 } // namespace
