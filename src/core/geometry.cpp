@@ -51,6 +51,44 @@ inline bool ReadWord(DataBlock* data, const unsigned char* bytes, int len, int* 
     return lineEnded;
 }
 
+const double kPowersOfTen[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+
+// Whether the current locale writes the decimal point as '.', as OBJ files do.
+bool PointIsDot() {
+    return strcmp(nl_langinfo(RADIXCHAR), ".") == 0;
+}
+
+// atof narrowed to float. The plain decimals that OBJ files are made of ([+-]digits[.digits],
+// at most 19 digits) are read here: their digits as an integer below 2^53 and a power of ten
+// up to 10^19 are exact doubles, so one division rounds once, to the value atof gives.
+// Anything else (exponents, long digit strings, trailing text, a point when the locale's
+// decimal point is not '.') goes to atof.
+float ReadFloat(const char* text, bool pointIsDot) {
+    const char* c = text;
+    bool negative = *c == '-';
+    if (*c == '-' || *c == '+') c++;
+    unsigned long long digits = 0;
+    int count = 0, fraction = 0;
+    bool point = false;
+    for (;; c++) {
+        if (*c >= '0' && *c <= '9' && count < 19) {
+            digits = digits * 10 + (unsigned)(*c - '0');
+            count++;
+            fraction += point;
+        } else if (*c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (*c == 0 && count > 0 && digits < (1ull << 53) && (!point || pointIsDot)) {
+        double v = (double)digits / kPowersOfTen[fraction];
+        return (float)(negative ? -v : v);
+    }
+    return (float)atof(text);
+}
+
 // Value group `index` (1-based, `width` floats) of a collected array into out; zeros for an
 // index that is 0, negative or beyond what was collected. Computed wide so huge or
 // negative indices cannot overflow.
@@ -267,6 +305,7 @@ bool Geometry::LoadOBJFileSegment(DataBlock* data, int* cursor, ObjCollectedVert
     int namingStart = -1;
     char word[32];
     char arg[32];
+    const bool pointIsDot = PointIsDot(); // the locale cannot change while a segment is read
 
     while (!done) {
         // Where the keyword starts, for handing an ending o/g back to the next call.
@@ -297,17 +336,17 @@ bool Geometry::LoadOBJFileSegment(DataBlock* data, int* cursor, ObjCollectedVert
         } else if (k0 == 'v' && word[1] == 0) {
             for (int i = 0; i < 3; i++) {
                 ReadWord(data, bytes, len, &cur, arg);
-                collected->positions.AddVal(stringToFloat(arg));
+                collected->positions.AddVal(ReadFloat(arg, pointIsDot));
             }
         } else if (k0 == 'v' && word[1] == 'n' && word[2] == 0) {
             for (int i = 0; i < 3; i++) {
                 ReadWord(data, bytes, len, &cur, arg);
-                collected->normals.AddVal(stringToFloat(arg));
+                collected->normals.AddVal(ReadFloat(arg, pointIsDot));
             }
         } else if (k0 == 'v' && word[1] == 't' && word[2] == 0) {
             for (int i = 0; i < 2; i++) {
                 ReadWord(data, bytes, len, &cur, arg);
-                collected->texcoords.AddVal(stringToFloat(arg));
+                collected->texcoords.AddVal(ReadFloat(arg, pointIsDot));
             }
         } else if (k0 == 's' && word[1] == 0) {
             ReadWord(data, bytes, len, &cur, arg);
@@ -383,41 +422,8 @@ void LoadObjFileSingle(Geometry* geometry, char const* path) {
     geometry->LoadOBJFileSegment(&data, &cursor, &collected, nullptr);
 }
 
-namespace {
-const double kPowersOfTen[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
-                                 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
-} // namespace
-
 float stringToFloat(char const* text) {
-    if (!text) return 0.0f;
-    // The plain decimals that OBJ files are made of ([+-]digits[.digits], at most 19
-    // digits) are read here: their digits as an integer below 2^53 and a power of ten up
-    // to 10^19 are exact doubles, so one division rounds once, to the value atof gives.
-    // Anything else (exponents, long digit strings, trailing text, a locale whose decimal
-    // point is not '.') goes to atof.
-    const char* c = text;
-    bool negative = *c == '-';
-    if (*c == '-' || *c == '+') c++;
-    unsigned long long digits = 0;
-    int count = 0, fraction = 0;
-    bool point = false;
-    for (;; c++) {
-        if (*c >= '0' && *c <= '9' && count < 19) {
-            digits = digits * 10 + (unsigned)(*c - '0');
-            count++;
-            fraction += point;
-        } else if (*c == '.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
-    }
-    if (*c == 0 && count > 0 && digits < (1ull << 53) &&
-        (!point || strcmp(nl_langinfo(RADIXCHAR), ".") == 0)) {
-        double v = (double)digits / kPowersOfTen[fraction];
-        return (float)(negative ? -v : v);
-    }
-    return (float)atof(text);
+    return text ? ReadFloat(text, PointIsDot()) : 0.0f;
 }
 
 // ---------------------------------------------------------------------------------------
