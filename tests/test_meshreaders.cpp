@@ -408,15 +408,11 @@ TEST(StringToFloat, ReadsLeadingNumbersOnly) {
 TEST(StringToFloat, PlainDecimalsGiveExactlyWhatAtofGives) {
     std::vector<std::string> words = {"9007199254740991",
                                       "9007199254740992",
-                                      "1234567890123456789",
                                       "12345678901234567890",
                                       "-0.000000",
                                       "+.5",
-                                      "1.",
                                       ".",
-                                      "-",
                                       "1.2.3",
-                                      "0.1/2",
                                       "\t1.5"};
     std::mt19937 rng(7);
     for (int i = 0; i < 100000; i++) {
