@@ -1,9 +1,11 @@
 // Throughput of the OBJ reader on a generated file of about 50 MB: parsing every segment
-// from memory, and adding the file through the geometry manager (file read included).
+// from memory, and adding the file through the geometry manager (file read included),
+// beside tinyobjloader's LoadObj of the same file.
 #include "geometry.h"
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <string>
+#include <tiny_obj_loader.h>
 #include <unistd.h>
 
 namespace {
@@ -65,25 +67,60 @@ void BM_ObjParseAllSegments(benchmark::State& state) {
 }
 BENCHMARK(BM_ObjParseAllSegments)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-void BM_GeometryManagerAddObj(benchmark::State& state) {
-    const std::string& text = ObjText(kBytes);
+// The generated text written once to a temporary file, removed when the binary ends.
+struct ObjFile {
     std::string path = "/tmp/velk_bench_" + std::to_string(getpid()) + ".obj";
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) {
+    bool ok = false;
+    ObjFile() {
+        const std::string& text = ObjText(kBytes);
+        FILE* f = fopen(path.c_str(), "wb");
+        if (!f) return;
+        ok = fwrite(text.data(), 1, text.size(), f) == text.size();
+        ok = fclose(f) == 0 && ok;
+    }
+    ~ObjFile() { remove(path.c_str()); }
+};
+const ObjFile& TheObjFile() {
+    static ObjFile file;
+    return file;
+}
+
+void BM_GeometryManagerAddObj(benchmark::State& state) {
+    const ObjFile& file = TheObjFile();
+    if (!file.ok) {
         state.SkipWithError("cannot write the OBJ file");
         return;
     }
-    fwrite(text.data(), 1, text.size(), f);
-    fclose(f);
     for (auto _ : state) {
         GeometryManager manager;
         int count = 0;
-        manager.AddContent(path.c_str(), "", nullptr, &count);
+        manager.AddContent(file.path.c_str(), "", nullptr, &count);
         benchmark::DoNotOptimize(count);
     }
-    remove(path.c_str());
-    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)text.size());
+    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)ObjText(kBytes).size());
 }
 BENCHMARK(BM_GeometryManagerAddObj)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The peer: tinyobjloader reading the same file. Faces are kept as they are (no
+// triangulation), as our reader keeps its quads.
+void BM_TinyObjLoadObj(benchmark::State& state) {
+    const ObjFile& file = TheObjFile();
+    if (!file.ok) {
+        state.SkipWithError("cannot write the OBJ file");
+        return;
+    }
+    for (auto _ : state) {
+        tinyobj::attrib_t attrib;
+        std::vector<tinyobj::shape_t> shapes;
+        std::vector<tinyobj::material_t> materials;
+        std::string warn, err;
+        bool ok =
+            tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, file.path.c_str(), nullptr, false);
+        if (!ok) state.SkipWithError("tinyobjloader failed");
+        benchmark::DoNotOptimize(shapes.data());
+    }
+    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)ObjText(kBytes).size());
+}
+BENCHMARK(BM_TinyObjLoadObj)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace

@@ -118,6 +118,35 @@ TEST(DataBlockGrowth, AppendPastTheIntRangeIsRefused) {
     b.len = b.dim = 0;
 }
 
+// Doubling past the int range takes the whole range at once, so later appends do not move
+// the block again. The 2 GB are reserved, never written.
+TEST(DataBlockGrowth, GrowthPastTheIntRangeTakesTheWholeRange) {
+    DataBlock b;
+    b.Append((unsigned char*)nullptr, (1 << 30) + 1);
+    EXPECT_EQ(b.dim, INT_MAX);
+    unsigned char* at = b.ptr;
+    b.Append((unsigned char*)nullptr, 1000);
+    EXPECT_EQ(b.ptr, at);
+    EXPECT_EQ(b.len, (1 << 30) + 1001);
+}
+
+// Blocks of 2 MB and more are stored apart from small ones; the bytes survive the moves
+// into and between them.
+TEST(DataBlockGrowth, LargeBlocksKeepTheirBytesThroughGrowth) {
+    DataBlock b;
+    std::string chunk(100000, 0);
+    for (int i = 0; i < 31; i++) {
+        for (size_t k = 0; k < chunk.size(); k++)
+            chunk[k] = (char)(i * 7 + k * 13);
+        b.Append(chunk.data(), (int)chunk.size());
+    }
+    ASSERT_EQ(b.len, 3100000);
+    EXPECT_EQ(b.dim, 4194304);
+    for (int i = 0; i < 31; i++)
+        for (int k = 0; k < 100000; k += 997)
+            ASSERT_EQ(b.ptr[i * 100000 + k], (unsigned char)(i * 7 + k * 13)) << i << " " << k;
+}
+
 TEST(DataBlockGrowth, AssignedLongStringGrowsToTwiceItsLength) {
     std::string s(40, 'q');
     DataBlock b(s.c_str());

@@ -4,6 +4,7 @@
 #include "glfixture.h"
 #include "glplatform.h"
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <gtest/gtest.h>
@@ -192,6 +193,31 @@ TEST(Geometry, AddGeometryNeverTransformsPastTheCopiedBytes) {
     dst.AddGeometry(&bad, &m, nullptr);
     EXPECT_EQ(dst.tris.Len(), 96);
     EXPECT_FLOAT_EQ(Floats(dst.tris)[0], 1);
+}
+
+// When either array cannot grow (past the int range), nothing is added: placing a mesh into
+// itself again and again stops there. The quads stand for a full array: their fields are
+// set by hand over a small storage that must not be written.
+TEST(Geometry, AddGeometryThatWouldOutgrowAnArrayIsRefusedWhole) {
+    Geometry g, src;
+    AddTri(g, 0, 0, 1, 0, 0, 1);
+    AddTri(src, 0, 0, 1, 0, 0, 1);
+    AddRect(src, 0, 0, 1, 1);
+    unsigned char small[128] = {};
+    g.quads.ptr = small;
+    g.quads.len = g.quads.dim = INT_MAX - 100;
+    std::vector<float> tris = Floats(g.tris);
+    Matrix m;
+    testing::internal::CaptureStdout();
+    g.AddGeometry(&src, &m, nullptr);
+    g.AddGeometry(&g, &m, nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Mesh too large.\nError: Mesh too large.\n");
+    EXPECT_EQ(Floats(g.tris), tris);
+    EXPECT_EQ(g.triCount, 1);
+    EXPECT_EQ(g.quadCount, 0);
+    EXPECT_EQ(g.quads.len, INT_MAX - 100);
+    g.quads.ptr = nullptr; // hand the stand-in back before the destructor
+    g.quads.len = g.quads.dim = 0;
 }
 
 TEST_F(FakeEntryPoints, CompileUploadsBothArraysAndCreatesBuffersOnce) {

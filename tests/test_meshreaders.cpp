@@ -2,10 +2,13 @@
 // packed mesh segment read byte for byte, including the unsafe inputs they must survive.
 #include "geometry.h"
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -326,6 +329,30 @@ TEST(ObjReader, FacesAreAppendedToWhatTheMeshHolds) {
     EXPECT_EQ(Rec(g.tris, 5)[0], 1);
 }
 
+// A face whose records the array cannot take (past the int range) is not counted; the
+// other array still takes its faces. The triangles stand for a full array over a small
+// storage that must not be written.
+TEST(ObjReader, FacesTheArrayCannotTakeAreNotCounted) {
+    DataBlock data;
+    data.Append("v 1 0 0\nf 1 1 1\nf 1 1 1 1 1\nf 1 1 1 1\n", -1);
+    ObjCollectedVertData c;
+    c.smoothing = 0;
+    Geometry g;
+    unsigned char small[96] = {};
+    g.tris.ptr = small;
+    g.tris.len = g.tris.dim = INT_MAX - 95;
+    int cursor = 0;
+    testing::internal::CaptureStdout();
+    g.LoadOBJFileSegment(&data, &cursor, &c, nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Mesh too large.\n");
+    EXPECT_EQ(g.triCount, 0);
+    EXPECT_EQ(g.tris.len, INT_MAX - 95);
+    EXPECT_EQ(g.quadCount, 2);
+    EXPECT_EQ(g.quads.Len(), 256);
+    g.tris.ptr = nullptr; // hand the stand-in back before the destructor
+    g.tris.len = g.tris.dim = 0;
+}
+
 TEST(ObjReader, SingleFileReaderTakesTheFirstSegmentOnly) {
     std::string path = std::string(testing::TempDir()) + "velk_single_" + std::to_string(getpid()) + ".obj";
     FILE* f = fopen(path.c_str(), "wb");
@@ -373,6 +400,39 @@ TEST(StringToFloat, ReadsLeadingNumbersOnly) {
     EXPECT_EQ(stringToFloat("abc"), 0.0f);
     EXPECT_EQ(stringToFloat(""), 0.0f);
     EXPECT_EQ(stringToFloat(nullptr), 0.0f);
+}
+
+// Plain decimals are read without atof: every result must be atof's to the bit, at the edges
+// where one more digit sends a number back to atof (19 digits, 2^53) and on numbers halfway
+// between two floats.
+TEST(StringToFloat, PlainDecimalsGiveExactlyWhatAtofGives) {
+    std::vector<std::string> words = {"9007199254740991",
+                                      "9007199254740992",
+                                      "12345678901234567890",
+                                      "-0.000000",
+                                      "+.5",
+                                      ".",
+                                      "1.2.3",
+                                      "\t1.5"};
+    std::mt19937 rng(7);
+    for (int i = 0; i < 100000; i++) {
+        std::string w = i % 3 == 0 ? "-" : i % 7 == 0 ? "+" : "";
+        int whole = (int)(rng() % 12), fraction = (int)(rng() % 24);
+        for (int k = 0; k < whole; k++)
+            w += (char)('0' + rng() % 10);
+        if (rng() % 4) w += '.';
+        for (int k = 0; k < fraction; k++)
+            w += (char)('0' + rng() % 10);
+        words.push_back(w);
+        // Halfway between two floats (odd numbers above 2^24), written with a fraction: a
+        // result off by one double step rounds to the other float.
+        words.push_back(std::to_string((1 << 24) + 2 * (int)(rng() % 8000000) + 1) + "." +
+                        std::string(1 + rng() % 8, '0'));
+    }
+    for (const std::string& w : words) {
+        float want = (float)atof(w.c_str()), got = stringToFloat(w.c_str());
+        ASSERT_EQ(0, memcmp(&want, &got, 4)) << w;
+    }
 }
 
 // ---------------------------------------------------------------------------------------

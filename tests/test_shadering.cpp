@@ -4,6 +4,7 @@
 #include "glplatform.h"
 #include "programKind.h"
 #include "shadering.h"
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -484,6 +485,23 @@ TEST_F(ShaderGL, UniformRecordsAndKinds) {
     FullQuad();
     EXPECT_EQ(Pixel(50, 50).r, 255);
     s.Unbind();
+}
+
+// A uniform table that cannot grow past the int range counts no further uniform. The table
+// stands for a full one: its fields are set by hand over a small storage.
+TEST_F(ShaderGL, AUniformTheTableCannotTakeIsNotCounted) {
+    Shader s;
+    ASSERT_TRUE(s.LoadMetaFile((dir + "/colour.shad").c_str()));
+    s.Bind();
+    unsigned char small[8] = {};
+    s.uniformBlock.ptr = small;
+    s.uniformBlock.len = s.uniformBlock.dim = INT_MAX - 4;
+    s.DeclareUniform(0, "level", 1, true);
+    EXPECT_EQ(s.uniformCount, 0);
+    EXPECT_EQ(s.uniformBlock.len, INT_MAX - 4);
+    s.Unbind();
+    s.uniformBlock.ptr = nullptr; // hand the stand-in back before the destructor
+    s.uniformBlock.len = s.uniformBlock.dim = 0;
 }
 
 TEST_F(ShaderGL, CompileErrorsPrintTheLogs) {

@@ -4,6 +4,7 @@
 #include "textmesh.h"
 #include <GL/gl.h>
 #include <SFML/Graphics/Image.hpp>
+#include <climits>
 #include <cmath>
 #include <string>
 
@@ -238,6 +239,27 @@ TEST(TextMesh, HighBytesAndOffsets) {
     // A control character other than the line feed makes a quad of its own.
     EXPECT_FLOAT_EQ(Left(g, 2), 0.92f);
     EXPECT_EQ(At(g, 2, 2).v, 1.0f);
+}
+
+// A text whose quads the array cannot all take is refused whole: no quad is counted and no
+// record is moved. The quads stand for an array with room for two of the three glyphs,
+// set by hand over a small storage that must not be written.
+TEST(TextMesh, ATextTheArrayCannotHoldIsRefusedWhole) {
+    FontProps f;
+    GeomTextParams p = Params(0);
+    Geometry g;
+    unsigned char small[512] = {};
+    g.quads.ptr = small;
+    g.quads.len = g.quads.dim = INT_MAX - 300;
+    testing::internal::CaptureStdout();
+    g.CreateText("ab\nc", &f, &p);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Mesh too large.\n");
+    EXPECT_EQ(g.quadCount, 0);
+    EXPECT_EQ(g.quads.len, INT_MAX - 300);
+    for (unsigned char b : small)
+        ASSERT_EQ(b, 0);
+    g.quads.ptr = nullptr; // hand the stand-in back before the destructor
+    g.quads.len = g.quads.dim = 0;
 }
 
 TEST(FontTexture, GlyphsLieInsideTheirTextureWindows) {

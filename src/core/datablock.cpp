@@ -5,10 +5,93 @@
 
 #include <climits>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VELK_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELK_ASAN 1
+#endif
+#endif
+#ifdef VELK_ASAN
+#include <sanitizer/asan_interface.h>
+#else
+#define ASAN_POISON_MEMORY_REGION(p, n) ((void)(p), (void)(n))
+#define ASAN_UNPOISON_MEMORY_REGION(p, n) ((void)(p), (void)(n))
+#endif
+
+namespace {
+
+const size_t kHugePage = 2u << 20;
+const size_t kOwnMapping = 32u << 20;
+
+size_t HugeRounded(int n) {
+    return ((size_t)n + kHugePage - 1) / kHugePage * kHugePage;
+}
+
+// Storage of n bytes, freed with FreeStorage(p, n). Blocks of 2 MB and more start on a 2 MB
+// boundary, fill whole 2 MB pages and are offered to the kernel as huge pages: touching
+// fresh memory 4 KB page by 4 KB page is what a whole-file read or a large growing array
+// spent most of its time on. Blocks of 32 MB and more, which the C library would map on
+// their own anyway, are mapped here directly (so the sanitizer build keeps no shadow
+// bookkeeping for them); smaller ones stay with the C library, which keeps freed memory
+// for reuse.
+unsigned char* NewStorage(int n) {
+    if (n < 0) n = 0;
+    if ((size_t)n < kHugePage) {
+        void* p = malloc(n > 0 ? (size_t)n : 1); // a zero-byte storage is still a storage
+        if (!p) throw std::bad_alloc();          // as new[] would: memory counts as unlimited
+        return (unsigned char*)p;
+    }
+    size_t size = HugeRounded(n);
+    unsigned char* p;
+    if (size < kOwnMapping) {
+        p = (unsigned char*)aligned_alloc(kHugePage, size);
+        if (!p) throw std::bad_alloc();
+    } else {
+        // One huge page more than needed, then the ends are cut so the block starts on a
+        // boundary.
+        void* got =
+            mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (got == MAP_FAILED) throw std::bad_alloc();
+        unsigned char* raw = (unsigned char*)got;
+        size_t lead = (kHugePage - (uintptr_t)raw % kHugePage) % kHugePage;
+        if (lead > 0) munmap(raw, lead);
+        munmap(raw + lead + size, kHugePage - lead);
+        p = raw + lead;
+    }
+#ifdef MADV_HUGEPAGE
+    madvise(p, size, MADV_HUGEPAGE);
+#endif
+    // For the sanitizer the storage ends where the block does.
+    ASAN_POISON_MEMORY_REGION(p + n, size - n);
+    return p;
+}
+
+// n is the dim the storage was made with.
+void FreeStorage(unsigned char* p, int n) {
+    if (!p) return;
+    if (n < 0 || (size_t)n < kHugePage) {
+        free(p);
+        return;
+    }
+    size_t size = HugeRounded(n);
+    ASAN_UNPOISON_MEMORY_REGION(p + n, size - n);
+    if (size < kOwnMapping)
+        free(p);
+    else
+        munmap(p, size);
+}
+
+} // namespace
 
 DataBlock::DataBlock(const char* s) : ptr(nullptr), len(0), dim(0), eof(false) {
     if (s) Assign(s);
@@ -33,7 +116,9 @@ void DataBlock::Append(unsigned char* src, int n) {
         long long d = dim < 32 ? 32 : dim;
         while (d < need)
             d *= 2;
-        if (d > INT_MAX) d = need;
+        // Doubling past the int range takes the whole range at once: later appends then
+        // still find room instead of moving the block each time.
+        if (d > INT_MAX) d = INT_MAX;
         ResizeDim((int)d);
         if (srcOffset >= 0) src = ptr + srcOffset;
     }
@@ -60,11 +145,11 @@ void DataBlock::AppendNull() {
 
 void DataBlock::ResizeDim(int n) {
     if (n < 0) n = 0;
-    unsigned char* fresh = new unsigned char[n];
+    unsigned char* fresh = NewStorage(n);
     if (ptr) {
         int keep = len < n ? len : n;
         if (keep > 0) memcpy(fresh, ptr, keep);
-        delete[] ptr;
+        FreeStorage(ptr, dim);
     }
     ptr = fresh;
     dim = n;
@@ -88,7 +173,7 @@ void DataBlock::ZeroData() {
 }
 
 void DataBlock::Delete() {
-    delete[] ptr;
+    FreeStorage(ptr, dim);
     ptr = nullptr;
     len = 0;
     dim = 0;
@@ -97,7 +182,7 @@ void DataBlock::Delete() {
 void DataBlock::SetDataBuf(const char* s) {
     Delete();
     int n = s ? strlength(s) : 0;
-    ptr = new unsigned char[n];
+    ptr = NewStorage(n);
     if (n > 0) memcpy(ptr, s, n);
     len = dim = n;
 }
@@ -170,7 +255,7 @@ bool DataBlock::ReadFile(const char* name) {
         return false;
     }
     Delete();
-    ptr = new unsigned char[size];
+    ptr = NewStorage((int)size);
     dim = (int)size;
     size_t got = size > 0 ? fread(ptr, 1, size, f) : 0;
     // A file that shrank while we read it: only what arrived is data.

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <langinfo.h>
 
 namespace vgl {
 PFNGLGENBUFFERSARBPROC glGenBuffersARB = nullptr;
@@ -30,12 +31,74 @@ inline bool IsLineEnd(unsigned char c) {
     return c == '\n' || c == '\r';
 }
 
+// The cursor reader's word (GetData's 'w'), inlined for the reader's hot loop with the same
+// result: separators skipped, at most 31 other bytes taken, then the line ends after them
+// (true when there were any); reaching the end of the data sets the block's end flag.
+inline bool ReadWord(DataBlock* data, const unsigned char* bytes, int len, int* cursor, char* word) {
+    int pos = *cursor, n = 0;
+    bool lineEnded = false;
+    while (pos < len && IsSeparator(bytes[pos]))
+        pos++;
+    while (pos < len && !IsSeparator(bytes[pos]) && n < 31)
+        word[n++] = (char)bytes[pos++];
+    while (pos < len && IsLineEnd(bytes[pos])) {
+        pos++;
+        lineEnded = true;
+    }
+    if (pos >= len) data->eof = true;
+    word[n] = 0;
+    *cursor = pos;
+    return lineEnded;
+}
+
+const double kPowersOfTen[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+
+// Whether the current locale writes the decimal point as '.', as OBJ files do.
+bool PointIsDot() {
+    return strcmp(nl_langinfo(RADIXCHAR), ".") == 0;
+}
+
+// atof narrowed to float. The plain decimals that OBJ files are made of ([+-]digits[.digits],
+// at most 19 digits) are read here: their digits as an integer below 2^53 and a power of ten
+// up to 10^19 are exact doubles, so one division rounds once, to the value atof gives.
+// Anything else (exponents, long digit strings, trailing text, a point when the locale's
+// decimal point is not '.') goes to atof.
+float ReadFloat(const char* text, bool pointIsDot) {
+    const char* c = text;
+    bool negative = *c == '-';
+    if (*c == '-' || *c == '+') c++;
+    unsigned long long digits = 0;
+    int count = 0, fraction = 0;
+    bool point = false;
+    for (;; c++) {
+        if (*c >= '0' && *c <= '9' && count < 19) {
+            digits = digits * 10 + (unsigned)(*c - '0');
+            count++;
+            fraction += point;
+        } else if (*c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (*c == 0 && count > 0 && digits < (1ull << 53) && (!point || pointIsDot)) {
+        double v = (double)digits / kPowersOfTen[fraction];
+        return (float)(negative ? -v : v);
+    }
+    return (float)atof(text);
+}
+
 // Value group `index` (1-based, `width` floats) of a collected array into out; zeros for an
 // index that is 0, negative or beyond what was collected. Computed wide so huge or
 // negative indices cannot overflow.
 void FetchGroup(FloatDataBlock& block, int index, int width, float* out) {
     long long base = ((long long)index - 1) * width;
     long long count = block.ValCount();
+    if (base >= 0 && base + width <= count) {
+        memcpy(out, block.Ptr() + 4 * base, 4 * width);
+        return;
+    }
     for (int k = 0; k < width; k++)
         out[k] = (base >= 0 && base + k < count) ? block.GetVal((int)(base + k)) : 0.0f;
 }
@@ -56,37 +119,53 @@ void BuildSegmentName(const char* word, char* out) {
 // dropped (the corner holds three).
 void ParseCorner(const char* word, int* corner) {
     corner[0] = corner[1] = corner[2] = 0;
-    char num[32];
-    int used = 0, k = 0;
+    // Each number as toint computes it, digit by digit with 32-bit wrap-around; a word holds
+    // at most 31 characters, so no number is cut.
+    unsigned v = 0;
+    int k = 0;
     for (const char* c = word; *c; c++) {
         if (*c == '/') {
-            num[used] = 0;
-            if (k < 3) corner[k] = toint(num);
+            if (k < 3) corner[k] = (int)v;
             k++;
-            used = 0;
-        } else if (used < 31) {
-            num[used++] = *c;
+            v = 0;
+        } else {
+            v = v * 10u + (unsigned)(*c - '0');
         }
     }
-    num[used] = 0;
-    if (k < 3) corner[k] = toint(num);
+    if (k < 3) corner[k] = (int)v;
 }
 
-void AppendCorner(FloatDataBlock& target, ObjCollectedVertData* collected, const int* corner) {
-    float rec[Geometry::kFloatsPerVertex];
-    FetchGroup(collected->positions, corner[0], 3, rec);
-    FetchGroup(collected->normals, corner[2], 3, rec + 3);
-    FetchGroup(collected->texcoords, corner[1], 2, rec + 6);
-    target.Append((unsigned char*)rec, Geometry::kVertexBytes);
+// Appends the records of one face (n corners) at once and tells whether they went in: a
+// face the array cannot take (past the int range) is dropped whole, so the caller counts
+// only faces whose records exist.
+bool AppendFace(FloatDataBlock& target, ObjCollectedVertData* collected, const int* const* corners, int n) {
+    float rec[4 * Geometry::kFloatsPerVertex];
+    for (int i = 0; i < n; i++) {
+        float* r = rec + i * Geometry::kFloatsPerVertex;
+        FetchGroup(collected->positions, corners[i][0], 3, r);
+        FetchGroup(collected->normals, corners[i][2], 3, r + 3);
+        FetchGroup(collected->texcoords, corners[i][1], 2, r + 6);
+    }
+    int old = target.Len();
+    target.Append((unsigned char*)rec, n * Geometry::kVertexBytes);
+    return target.Len() != old;
 }
 
 // Appends n bytes of src to dst; src may be dst itself (then its content before the call).
-void AppendBytes(FloatDataBlock& dst, FloatDataBlock& src, int n) {
-    if (n <= 0) return;
+// False when dst cannot grow that far (past the int range); dst is then unchanged.
+bool AppendBytes(FloatDataBlock& dst, FloatDataBlock& src, int n) {
+    if (n <= 0) return true;
     int old = dst.Len();
     dst.Append((unsigned char*)nullptr, n);
+    if (dst.Len() == old) return false;
     const unsigned char* from = (&dst == &src) ? dst.Ptr() : src.Ptr();
     memcpy(dst.Ptr() + old, from, n);
+    return true;
+}
+
+// Said when a mesh would outgrow its arrays; what would not fit is left out.
+void SayMeshTooLarge() {
+    puts("Error: Mesh too large.");
 }
 } // namespace
 
@@ -188,10 +267,17 @@ void Geometry::AddGeometry(Geometry* other, Matrix* model, Matrix* tex) {
     int addTriBytes = other->tris.Len(), addQuadBytes = other->quads.Len();
     int addTris = other->triCount, addQuads = other->quadCount;
 
-    AppendBytes(tris, other->tris, addTriBytes);
+    // Both arrays grow or neither does (a mesh placed into itself again and again ends
+    // here): the mesh stays as it was.
+    bool grown =
+        AppendBytes(tris, other->tris, addTriBytes) && AppendBytes(quads, other->quads, addQuadBytes);
+    if (!grown) tris.Resize(triBytes);
     triPtr = (float*)tris.Ptr();
-    AppendBytes(quads, other->quads, addQuadBytes);
     quadPtr = (float*)quads.Ptr();
+    if (!grown) {
+        SayMeshTooLarge();
+        return;
+    }
 
     // Transform only what was appended, never more records than were copied.
     int triRecords = addTris * 3;
@@ -216,22 +302,23 @@ bool Geometry::LoadOBJFileSegment(DataBlock* data, int* cursor, ObjCollectedVert
     const unsigned char* bytes = data->Ptr();
     if (cur < 0) cur = 0;
 
-    bool nameSeen = false, done = false, atEnd = false;
+    bool nameSeen = false, done = false, atEnd = false, refused = false;
     int namingStart = -1;
     char word[32];
     char arg[32];
+    const bool pointIsDot = PointIsDot(); // the locale cannot change while a segment is read
 
     while (!done) {
         // Where the keyword starts, for handing an ending o/g back to the next call.
         while (cur < len && IsSeparator(bytes[cur]))
             cur++;
         int wordStart = cur;
-        bool lineEnded = data->GetData(&cur, "w", word);
+        bool lineEnded = ReadWord(data, bytes, len, &cur, word);
 
         const char k0 = word[0];
         if ((k0 == 'o' || k0 == 'g') && word[1] == 0) {
             if (!nameSeen) {
-                data->GetData(&cur, "w", arg);
+                ReadWord(data, bytes, len, &cur, arg);
                 if (name) BuildSegmentName(arg, name);
                 nameSeen = true;
                 namingStart = wordStart;
@@ -249,21 +336,21 @@ bool Geometry::LoadOBJFileSegment(DataBlock* data, int* cursor, ObjCollectedVert
             if (!lineEnded) data->SkipToNextLine(&cur);
         } else if (k0 == 'v' && word[1] == 0) {
             for (int i = 0; i < 3; i++) {
-                data->GetData(&cur, "w", arg);
-                collected->positions.AddVal(stringToFloat(arg));
+                ReadWord(data, bytes, len, &cur, arg);
+                collected->positions.AddVal(ReadFloat(arg, pointIsDot));
             }
         } else if (k0 == 'v' && word[1] == 'n' && word[2] == 0) {
             for (int i = 0; i < 3; i++) {
-                data->GetData(&cur, "w", arg);
-                collected->normals.AddVal(stringToFloat(arg));
+                ReadWord(data, bytes, len, &cur, arg);
+                collected->normals.AddVal(ReadFloat(arg, pointIsDot));
             }
         } else if (k0 == 'v' && word[1] == 't' && word[2] == 0) {
             for (int i = 0; i < 2; i++) {
-                data->GetData(&cur, "w", arg);
-                collected->texcoords.AddVal(stringToFloat(arg));
+                ReadWord(data, bytes, len, &cur, arg);
+                collected->texcoords.AddVal(ReadFloat(arg, pointIsDot));
             }
         } else if (k0 == 's' && word[1] == 0) {
-            data->GetData(&cur, "w", arg);
+            ReadWord(data, bytes, len, &cur, arg);
             collected->smoothing = strcmp(arg, "off") == 0 ? 0 : 1;
         } else if (k0 == 'f' && word[1] == 0) {
             // Corners 0-3 fill the corner table. Faces of more than 4 corners are split
@@ -280,30 +367,34 @@ bool Geometry::LoadOBJFileSegment(DataBlock* data, int* cursor, ObjCollectedVert
                     while (peek < len && bytes[peek] == ' ')
                         peek++;
                     if (peek >= len || IsLineEnd(bytes[peek])) break;
-                    bool ended = data->GetData(&cur, "w", arg);
+                    bool ended = ReadWord(data, bytes, len, &cur, arg);
                     int corner[3];
                     ParseCorner(arg, corner);
                     if (corners < 4) {
                         memcpy(table[corners], corner, sizeof(corner));
                     } else {
-                        triCount++;
-                        AppendCorner(tris, collected, table[0]);
-                        AppendCorner(tris, collected, previous);
-                        AppendCorner(tris, collected, corner);
+                        const int* fan[3] = {table[0], previous, corner};
+                        if (AppendFace(tris, collected, fan, 3))
+                            triCount++;
+                        else
+                            refused = true;
                     }
                     memcpy(previous, corner, sizeof(corner));
                     corners++;
                     if (ended) break;
                 }
             }
+            const int* face[4] = {table[0], table[1], table[2], table[3]};
             if (corners == 3) {
-                triCount++;
-                for (int i = 0; i < 3; i++)
-                    AppendCorner(tris, collected, table[i]);
+                if (AppendFace(tris, collected, face, 3))
+                    triCount++;
+                else
+                    refused = true;
             } else if (corners >= 4) {
-                quadCount++;
-                for (int i = 0; i < 4; i++)
-                    AppendCorner(quads, collected, table[i]);
+                if (AppendFace(quads, collected, face, 4))
+                    quadCount++;
+                else
+                    refused = true;
             }
         }
         // Any other word is ignored.
@@ -314,6 +405,7 @@ bool Geometry::LoadOBJFileSegment(DataBlock* data, int* cursor, ObjCollectedVert
         }
     }
 
+    if (refused) SayMeshTooLarge(); // once per segment, not once per face
     *cursor = cur;
     triPtr = (float*)tris.Ptr();
     quadPtr = (float*)quads.Ptr();
@@ -332,7 +424,7 @@ void LoadObjFileSingle(Geometry* geometry, char const* path) {
 }
 
 float stringToFloat(char const* text) {
-    return text ? (float)atof(text) : 0.0f;
+    return text ? ReadFloat(text, PointIsDot()) : 0.0f;
 }
 
 // ---------------------------------------------------------------------------------------

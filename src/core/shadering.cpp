@@ -323,7 +323,11 @@ void Shader::DeclareUniform(int slot, const char* name, int type, bool flag) {
         return;
     }
     ShaderUniform record{location, kind};
+    int before = uniformBlock.Len();
     uniformBlock.Append(reinterpret_cast<unsigned char*>(&record), (int)sizeof record);
+    // A table that cannot grow past the int range takes no more uniforms: only records
+    // that went in are counted.
+    if (uniformBlock.Len() == before) return;
     uniforms = reinterpret_cast<ShaderUniform*>(uniformBlock.Ptr());
     uniformCount += 1;
 }

@@ -1,7 +1,9 @@
 // textmesh: Geometry::CreateText, the font metrics and the text mesh cache.
 #include "textmesh.h"
 #include "strfuncs.h"
+#include <climits>
 #include <cmath>
+#include <cstdio>
 
 FontProps::FontProps() {
     for (int c = 0; c < 256; ++c) {
@@ -39,6 +41,16 @@ void Geometry::CreateText(char const* text, FontProps* font, GeomTextParams* par
     int n = strlength(text);
     static const float corner[4][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
     const float cell = 1.0f / 16.0f;
+
+    // A text whose quads the array cannot take (past the int range) is refused whole, before
+    // any record is made or moved: the line passes below then only walk records that exist.
+    long long glyphs = 0;
+    for (int i = 0; i < n; ++i)
+        if (text[i] != 10) glyphs++;
+    if (quads.Len() + glyphs * 4 * kVertexBytes > INT_MAX) {
+        puts("Error: Mesh too large.");
+        return;
+    }
 
     for (int i = 0; i <= n; ++i) {
         unsigned char c = i < n ? (unsigned char)text[i] : 10;
