@@ -195,7 +195,8 @@ local function fuzz(where, n)
 end
 
 function Init()
-  -- Item 0 and the name "x" of each manager select something real.
+  -- What the random values alone cannot make: item 0 and the name "x" of each manager
+  -- select something real, the shader has uniforms 0 and 1, the space mapper has walls.
   AddTex(prefix .. "textures/font.png")
   AddTex(prefix .. "x.png")
   AddGeom(prefix .. "geom/quad.obj")
@@ -204,7 +205,13 @@ function Init()
   AddAudio(prefix .. "demo/blip.wav")
   AddAudio(prefix .. "x.wav")
   AddMusic(0, "demo/drone.ogg")
+  Shad(0)
+  DeclareUniform(0, "time")
+  DeclareUniform(1, "glow")
+  Shad(-1)
   SetSpaceMapper(1)
+  AddSpaceObject("line2d", -5, -1, 5, -1)
+  AddSpaceObject("line2d", 0.5, -5, 0.5, 5)
   fuzz("init", @INITCALLS@)
 end
 
