@@ -3,8 +3,8 @@
 // real host with its window. Nothing may crash, hang or draw a sanitizer report.
 //
 // The sequence is seeded (VELK_FUZZ_SEED replays another one) and every call is written to
-// fuzz.log in the scratch folder before it is made; when the process dies or stalls, the
-// log's last line is printed, so a failure names its culprit.
+// fuzz.log in the scratch folder (left behind when the process dies) before it is made; when
+// the process dies or stalls, the log's last line is printed, so a failure names its culprit.
 #include "audioSfml.h"
 #include "corethingy_testing.h"
 #include "geometry.h"
@@ -41,7 +41,7 @@ namespace {
 const int kInitCalls = 200;
 const int kDrawCalls = 60; // per frame
 const int kKeyCalls = 4;   // per KeyHappen
-const int kFrames = 300;
+const int kFrames = 400; // past 5 s of game time, so unused texts expire too
 // Meshes placed into themselves double with each Place; once they hold this many records in
 // all, the script draws Place no more (and at most two per callback before that).
 const long kMeshRecordCap = 20000;
@@ -288,8 +288,8 @@ class ScriptApiFuzz : public ::testing::Test {
         script = Replace(script, "@DRAWCALLS@", std::to_string(kDrawCalls));
         script = Replace(script, "@KEYCALLS@", std::to_string(kKeyCalls));
         dir.Script("fuzz.lua", script);
-        fprintf(stderr, "script-API fuzz of %s: seed %u (VELK_FUZZ_SEED replays another)\n",
-                run ? "velkRun" : "velkEngine", seed);
+        fprintf(stderr, "script-API fuzz of %s: seed %u (VELK_FUZZ_SEED replays another), log %s/fuzz.log\n",
+                run ? "velkRun" : "velkEngine", seed, dir.path.c_str());
 
         SetCurrentProgram(kind);
         if (!run) InstallSfmlAudio(); // velkRun has no sound output
