@@ -2,17 +2,12 @@
 #include "audioSfml.h"
 
 #include <SFML/Audio.hpp>
-#include <sys/stat.h>
+#include "strfuncs.h"
 
 namespace {
 
 // The library's decoders spin for ever on a folder's stream and block on a pipe, so only a
 // regular file is handed to them; anything else fails as an unreadable file does.
-bool IsRegularFile(const char* path) {
-    struct stat st;
-    return path && stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
-
 class SfmlBuffer : public AudioSampleBuffer {
   public:
     sf::SoundBuffer buffer;

@@ -12,7 +12,6 @@
 #include <fstream>
 #include <new>
 #include <sys/mman.h>
-#include <sys/stat.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VELK_ASAN 1
@@ -238,15 +237,10 @@ bool DataBlock::IsEqual(const char* s) {
 }
 
 bool DataBlock::ReadFile(const char* name) {
+    // Anything but a regular file (a directory, a pipe, a device) counts as unopenable.
+    if (!IsRegularFile(name)) return false;
     FILE* f = fopen(name, "rb");
     if (!f) return false;
-    // A directory opens for reading here but holds no file contents; on some file
-    // systems it even reports a size of 2 GB. It counts as unopenable.
-    struct stat st;
-    if (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
-        fclose(f);
-        return false;
-    }
     long size = -1;
     if (fseek(f, 0, SEEK_END) == 0) size = ftell(f);
     // A directory or an unseekable stream has no usable size: treat as unopenable.

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace vgl {
 PFNGLCREATEPROGRAMOBJECTARBPROC glCreateProgramObjectARB = nullptr;
@@ -123,21 +122,13 @@ void glUniform1f_PTR(int location, float value) {
     if (vgl::glUniform1fARB) vgl::glUniform1fARB(location, value);
 }
 
-// Reads a whole file byte for byte into `out` (replacing its contents). Only regular files
-// can be read whole: a folder holds no contents, opening a pipe waits for a writer and a
-// device such as /dev/zero never ends. Those and files that cannot be opened give false
-// and leave `out` empty.
+// Reads a whole file byte for byte into `out` (replacing its contents). Anything but a
+// regular file, and files that cannot be opened, give false and leave `out` empty.
 static bool ReadWholeFile(const char* path, DataBlock* out) {
     out->Delete();
-    if (!path) return false;
-    struct stat st;
-    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (!IsRegularFile(path)) return false;
     FILE* f = fopen(path, "rb");
     if (!f) return false;
-    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-        fclose(f);
-        return false;
-    }
     unsigned char chunk[4096];
     size_t n;
     while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)

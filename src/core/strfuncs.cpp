@@ -214,15 +214,15 @@ void GetFileNameNoExt(const char* path, char* out) {
     strcopy(path + start, out, count < 32 ? count : 32);
 }
 
-char* file2string(const char* path) {
-    FILE* f = fopen(path, "r");
-    // A directory opens for reading but holds no text, and its reported size can be
-    // absurd (up to the largest long): it counts as a file that cannot be opened.
+bool IsRegularFile(const char* path) {
     struct stat st;
-    if (f && (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
-        fclose(f);
-        f = nullptr;
-    }
+    return path && stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+char* file2string(const char* path) {
+    // Anything but a regular file (a directory, a pipe, a device) counts as a file that
+    // cannot be opened.
+    FILE* f = IsRegularFile(path) ? fopen(path, "r") : nullptr;
     if (!f) {
         fprintf(stderr, "Can't open file '%s' for reading\n", path);
         return nullptr;

@@ -17,5 +17,8 @@ bool findString(const char* word, const char* list);
 void GetNextLine(const char* text, int& pos, char* out, int max);
 bool GetLineWord(const char* line, char* out, int index);
 void GetFileNameNoExt(const char* path, char* out);
+// Whether `path` names a regular file. Only those can be read whole: a folder holds no
+// contents, opening a pipe waits for a writer, and a device such as /dev/zero never ends.
+bool IsRegularFile(const char* path);
 // Returns a new[]-allocated text; the caller frees it with delete[].
 char* file2string(const char* path);
