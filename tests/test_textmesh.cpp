@@ -421,3 +421,61 @@ TEST_F(TextCacheGL, ATextDrawnEveryFrameStays) {
     EXPECT_EQ(tm.texts.Count(), 1);
     EXPECT_EQ(tm.lastId, 0);
 }
+
+TEST_F(TextCacheGL, CachedTextsAreFoundAgainAfterOthersExpireAroundThem) {
+    // Several sets of names, so that removals near both ends of the cache's lookup table
+    // occur whatever the names hash to.
+    const int n = 250, every = 3;
+    for (char prefix = 'a'; prefix <= 'h'; ++prefix) {
+        TextManager tm;
+        auto name = [&](int i) { return prefix + std::to_string(i); };
+        for (int i = 0; i < n; ++i)
+            tm.AddText(name(i).c_str(), nullptr);
+        tm.TimeStep(4.5f, 0.5f);
+        for (int i = 0; i < n; i += every)
+            tm.CreateDrawText(name(i).c_str(), nullptr);
+        tm.TimeStep(6.0f, 0.5f); // the others expire
+        ASSERT_EQ(tm.texts.Count(), (n + every - 1) / every);
+        for (int i = 0; i < n; i += every)
+            tm.CreateDrawText(name(i).c_str(), nullptr);
+        EXPECT_EQ(tm.lastId, n - 1) << prefix;
+        tm.CreateDrawText(name(1).c_str(), nullptr); // expired: built anew
+        EXPECT_EQ(tm.lastId, n);
+    }
+}
+
+TEST_F(TextCacheGL, TheOldestOfEqualTextsIsDrawnThenTheNextOnceItExpires) {
+    TextManager tm;
+    for (int i = 0; i < 3; ++i)
+        tm.AddText("d", nullptr);
+    for (int i = 0; i < 40; ++i)
+        tm.AddText(std::to_string(i).c_str(), nullptr);
+    auto text = [&](int i) { return static_cast<TextObj*>(tm.texts.Get(i)); };
+    tm.TimeStep(0.5f, 0.5f);
+    tm.CreateDrawText("d", nullptr);
+    EXPECT_EQ(text(0)->lastDrawn, 0.5f);
+    EXPECT_EQ(text(1)->lastDrawn, 0.0f);
+    tm.TimeStep(4.5f, 0.5f);
+    tm.Draw(1);
+    tm.Draw(2);
+    tm.TimeStep(6.0f, 0.5f); // text 0 expires
+    ASSERT_EQ(tm.texts.Count(), 2);
+    tm.CreateDrawText("d", nullptr);
+    EXPECT_EQ(tm.lastId, 42);
+    EXPECT_EQ(text(0)->id, 1);
+    EXPECT_EQ(text(0)->lastDrawn, 6.0f);
+    EXPECT_EQ(text(1)->lastDrawn, 4.5f);
+}
+
+TEST_F(TextCacheGL, LayoutsMatchByFloatEquality) {
+    TextManager tm;
+    GeomTextParams zero = Params(1, 0.0f, 0.0f), negativeZero[2] = {Params(1, -0.0f), Params(1, 0, -0.0f)};
+    tm.CreateDrawText("z", &zero);
+    tm.CreateDrawText("z", &negativeZero[0]);
+    tm.CreateDrawText("z", &negativeZero[1]);
+    EXPECT_EQ(tm.texts.Count(), 1);
+    GeomTextParams nan = Params(1, std::nanf(""));
+    tm.CreateDrawText("z", &nan);
+    tm.CreateDrawText("z", &nan); // NaN equals nothing, itself included
+    EXPECT_EQ(tm.texts.Count(), 3);
+}

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 FontProps::FontProps() {
     for (int c = 0; c < 256; ++c) {
@@ -97,14 +98,112 @@ TextObj::TextObj() : id(0), lastDrawn(0) {}
 // The mesh (with its GL buffers) goes first, then the text.
 TextObj::~TextObj() {}
 
-TextManager::TextManager() : lastId(-1), lifetime(5.0f), now(0) {
+TextManager::TextManager() : lastId(-1), lifetime(5.0f), now(0), index(nullptr), indexSize(0), indexUsed(0) {
     texts.freeItem = VLQ::DeleteAs<TextObj>;
 }
 
-TextManager::~TextManager() {}
+TextManager::~TextManager() {
+    delete[] index;
+}
 
-int TextManager::AddText(char const* text, GeomTextParams* params) {
-    if (!text) text = "";
+namespace {
+
+// Layouts match by float equality: -0 finds 0, and a NaN spacing finds nothing.
+bool SameText(TextObj* obj, const char* text, const GeomTextParams& params) {
+    return obj->params.align == params.align && obj->params.letterSpacing == params.letterSpacing &&
+           obj->params.lineSpacing == params.lineSpacing && obj->text.IsEqual(text);
+}
+
+unsigned FloatKey(float f) {
+    if (f == 0) return 0; // -0 and 0 are equal, so they hash alike
+    unsigned bits;
+    memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
+
+} // namespace
+
+unsigned TextManager::privHash(const char* text, const GeomTextParams& params) {
+    // FNV-1a over the bytes and the layout, then mixed so that the low bits, which pick
+    // the slot, depend on all of them.
+    unsigned h = 2166136261u;
+    for (const unsigned char* c = (const unsigned char*)text; *c; ++c)
+        h = (h ^ *c) * 16777619u;
+    unsigned layout[3] = {(unsigned)params.align, FloatKey(params.letterSpacing), FloatKey(params.lineSpacing)};
+    const unsigned char* bytes = (const unsigned char*)layout;
+    for (int i = 0; i < (int)sizeof layout; ++i)
+        h = (h ^ bytes[i]) * 16777619u;
+    h ^= h >> 16;
+    h *= 0x85ebca6bu;
+    h ^= h >> 13;
+    h *= 0xc2b2ae35u;
+    h ^= h >> 16;
+    return h;
+}
+
+TextObj* TextManager::privFind(const char* text, const GeomTextParams& params, unsigned hash) {
+    if (!index) return nullptr;
+    unsigned mask = (unsigned)indexSize - 1;
+    for (unsigned i = hash & mask; index[i].obj; i = (i + 1) & mask)
+        if (index[i].hash == hash && SameText(index[i].obj, text, params)) return index[i].obj;
+    return nullptr;
+}
+
+void TextManager::privIndex(TextObj* obj, unsigned hash) {
+    // At most half full, so that probe runs stay short. A resize indexes `obj` with the
+    // others: it is already in `texts`.
+    if ((indexUsed + 1) * 2 > indexSize)
+        privResizeIndex(indexSize ? indexSize * 2 : 64);
+    else
+        privPlace(obj, hash);
+}
+
+void TextManager::privPlace(TextObj* obj, unsigned hash) {
+    unsigned mask = (unsigned)indexSize - 1;
+    unsigned i = hash & mask;
+    while (index[i].obj)
+        i = (i + 1) & mask;
+    index[i].obj = obj;
+    index[i].hash = hash;
+    indexUsed += 1;
+}
+
+void TextManager::privUnindex(TextObj* obj) {
+    if (!index) return;
+    unsigned mask = (unsigned)indexSize - 1;
+    unsigned i = privHash(obj->text.CStr(), obj->params) & mask;
+    // A text is on the run from its home slot; one put into `texts` from outside is not
+    // indexed, and the run ends without it.
+    for (; index[i].obj != obj; i = (i + 1) & mask)
+        if (!index[i].obj) return;
+    // Move later entries of the run back into the hole when their home slot allows it,
+    // so that no run is broken; entries keep their order along the run.
+    for (unsigned j = (i + 1) & mask; index[j].obj; j = (j + 1) & mask) {
+        unsigned home = index[j].hash & mask;
+        bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+        if (stays) continue;
+        index[i] = index[j];
+        i = j;
+    }
+    index[i].obj = nullptr;
+    indexUsed -= 1;
+}
+
+void TextManager::privResizeIndex(int size) {
+    delete[] index;
+    index = new IndexSlot[size];
+    for (int i = 0; i < size; ++i)
+        index[i].obj = nullptr;
+    indexSize = size;
+    indexUsed = 0;
+    // Oldest first, so that texts with the same key keep their order along a run.
+    for (int i = 0; i < texts.Count(); ++i) {
+        TextObj* obj = static_cast<TextObj*>(texts.Get(i));
+        privPlace(obj, privHash(obj->text.CStr(), obj->params));
+    }
+}
+
+TextObj* TextManager::privAdd(const char* text, GeomTextParams* params, unsigned hash) {
     TextObj* obj = new TextObj();
     lastId += 1;
     texts.Add(obj);
@@ -113,7 +212,15 @@ int TextManager::AddText(char const* text, GeomTextParams* params) {
     obj->params = GeomTextParams();
     if (params) obj->params = *params;
     obj->text.SetString(text);
-    return obj->id;
+    privIndex(obj, hash);
+    return obj;
+}
+
+int TextManager::AddText(char const* text, GeomTextParams* params) {
+    if (!text) text = "";
+    GeomTextParams key;
+    if (params) key = *params;
+    return privAdd(text, params, privHash(text, key))->id;
 }
 
 void TextManager::Draw(int id) {
@@ -131,16 +238,12 @@ void TextManager::CreateDrawText(char const* text, GeomTextParams* params) {
     if (!text) text = "";
     GeomTextParams wanted;
     if (params) wanted = *params;
-    for (int i = 0; i < texts.Count(); ++i) {
-        TextObj* obj = static_cast<TextObj*>(texts.Get(i));
-        if (obj->params.align == wanted.align && obj->params.letterSpacing == wanted.letterSpacing &&
-            obj->params.lineSpacing == wanted.lineSpacing && obj->text.IsEqual(text)) {
-            obj->mesh.Draw();
-            obj->lastDrawn = now;
-            return;
-        }
-    }
-    Draw(AddText(text, params));
+    unsigned hash = privHash(text, wanted);
+    TextObj* obj = privFind(text, wanted, hash);
+    // A new text has the newest id, so it is the one a lookup of that id would draw.
+    if (!obj) obj = privAdd(text, params, hash);
+    obj->mesh.Draw();
+    obj->lastDrawn = now;
 }
 
 void TextManager::TimeStep(float newNow, float step) {
@@ -148,13 +251,26 @@ void TextManager::TimeStep(float newNow, float step) {
     float before = newNow - step;
     // Expiry is checked once per whole second of game time.
     if (std::trunc(newNow) == std::trunc(before)) return;
-    for (int i = 0; i < texts.Count();) {
+    // One pass, oldest first: the texts that stay move forward in order, then the freed
+    // tail is popped, so the list ends (and shrinks) as removing them one by one would,
+    // without moving the rest once per removal.
+    int kept = 0;
+    for (int i = 0; i < texts.Count(); ++i) {
         TextObj* obj = static_cast<TextObj*>(texts.Get(i));
         if (now - obj->lastDrawn > lifetime) {
-            texts.Delete(i);
+            privUnindex(obj);
             delete obj;
         } else {
-            ++i;
+            texts.items[kept++] = obj;
         }
+    }
+    while (texts.Count() > kept)
+        texts.Pop(-1);
+    // Give back most of the index once the cache has emptied out.
+    if (indexSize > 64 && indexUsed * 8 < indexSize) {
+        int size = 64; // at most a quarter full, well below the next growth
+        while (indexUsed * 4 > size)
+            size *= 2;
+        privResizeIndex(size);
     }
 }
