@@ -162,12 +162,11 @@ bool AppendBytes(FloatDataBlock& dst, FloatDataBlock& src, int n) {
     memcpy(dst.Ptr() + old, from, n);
     return true;
 }
+} // namespace
 
-// Said when a mesh would outgrow its arrays; what would not fit is left out.
 void SayMeshTooLarge() {
     puts("Error: Mesh too large.");
 }
-} // namespace
 
 // ---------------------------------------------------------------------------------------
 // Geometry

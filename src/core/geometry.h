@@ -76,6 +76,8 @@ class Geometry {
 void LoadObjFileSingle(Geometry* geometry, char const* path);
 // atof narrowed to float; 0 for text that does not begin with a number.
 float stringToFloat(char const* text);
+// Said when a mesh would outgrow its arrays; what would not fit is left out.
+void SayMeshTooLarge();
 
 void DrawLine(float const* a, float const* b);
 void DrawLine(float x1, float y1, float z1, float x2, float y2, float z2);

@@ -3,7 +3,6 @@
 #include "strfuncs.h"
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 FontProps::FontProps() {
@@ -49,7 +48,7 @@ void Geometry::CreateText(char const* text, FontProps* font, GeomTextParams* par
     for (int i = 0; i < n; ++i)
         if (text[i] != 10) glyphs++;
     if (quads.Len() + glyphs * 4 * kVertexBytes > INT_MAX) {
-        puts("Error: Mesh too large.");
+        SayMeshTooLarge();
         return;
     }
 
