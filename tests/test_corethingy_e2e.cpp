@@ -133,10 +133,10 @@ class RealWindow : public ::testing::Test {
         LogStep();
     }
     int Run(const std::string& cmd) { return system((cmd + " >/dev/null 2>&1").c_str()); }
-    // Frame steps until `done` holds or two seconds of frames have passed; the OR of the
-    // step results is kept in `result`.
-    bool StepUntil(const std::function<bool()>& done) {
-        for (int i = 0; i < 120; i++) {
+    // Frame steps until `done` holds or `limit` steps (two seconds of frames by default)
+    // have passed; the OR of the step results is kept in `result`.
+    bool StepUntil(const std::function<bool()>& done, int limit = 120) {
+        for (int i = 0; i < limit; i++) {
             Step();
             if (done()) return true;
         }
@@ -207,7 +207,8 @@ TEST_F(RealWindow, HeldKeyRepeatsAfterTheDelay) {
     // Held for 0.9 s of the engine's wall time (the delay and about eleven repeats) and
     // at least eight repeats.
     float pressedAt = core.wallTime;
-    EXPECT_TRUE(StepUntil([&] { return core.wallTime - pressedAt >= 0.9f && Count(7, 2) >= 8; }));
+    // Repeats come at most one per step: a loaded machine needs more steps for eight.
+    EXPECT_TRUE(StepUntil([&] { return core.wallTime - pressedAt >= 0.9f && Count(7, 2) >= 8; }, 600));
     ASSERT_EQ(Run("xdotool keyup a"), 0);
     EXPECT_TRUE(StepUntil([&] { return Saw(7, 0); }));
     EXPECT_EQ(Count(7, 1), 1); // X key repeat events do not press again
@@ -231,7 +232,8 @@ TEST_F(RealWindow, HeldKeyRepeatsAfterTheDelay) {
         if (expected && firstRepeat < 0) firstRepeat = (int)s;
     }
     ASSERT_GT(pressStep, 0);
-    ASSERT_GT(firstRepeat, pressStep);
+    // A press step longer than the delay (a loaded machine) repeats in that same step.
+    ASSERT_GE(firstRepeat, pressStep);
     EXPECT_GE(steps[firstRepeat].wallTime - steps[pressStep - 1].wallTime, 0.4f);
 }
 
