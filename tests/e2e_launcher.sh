@@ -21,13 +21,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The suite runs many windowed tests at once on one display, and keys and pointer
-# motion go to whichever window has them; this test gets a display of its own.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+. "$src/tests/support/e2e_lib.sh"
+e2e_own_display "$work" || exit 1
 
 fail() {
   echo "FAIL: $*"

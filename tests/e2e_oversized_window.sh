@@ -16,6 +16,7 @@ mkdir -p "$WORK/scripts"
 ln -s "$SRC/run/media" "$WORK/media"
 cd "$WORK" || exit 1
 export LUA_PATH="$SRC/tests/support/?.lua;;"
+. "$SRC/tests/support/e2e_lib.sh"
 
 failures=0
 expect() { # expect NAME EXPECTED ACTUAL
@@ -33,45 +34,12 @@ read -r glw glh <<<"$(glxinfo -l 2>/dev/null | awk -F'[=,]' '/GL_MAX_VIEWPORT_DI
 [ "${glh:-0}" -gt 32767 ] && glh=32767
 read -r sw sh <<<"$(xwininfo -root | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w " " h}')"
 
-cat >scripts/idle.lua <<'EOF'
-function Init() end
-function Draw()
-  if not shown then print("drawing") io.stdout:flush() shown = true end
-end
-EOF
-"$BUILD/velkRun" -s idle.lua -r 100000 100000 >out.txt 2>/dev/null &
-pid=$!
+VELKRUN="$BUILD/velkRun"
 # Frames of this size take a while on a software GL, more so on a loaded machine.
-for _ in $(seq 1200); do
-    grep -q drawing out.txt && break
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-wid=""
-for _ in $(seq 100); do
-    wid=$(xdotool search --name '^velkEngine$' 2>/dev/null | head -n 1)
-    [ -n "$wid" ] && break
-    sleep 0.1
-done
-geometry="no window"
-if [ -n "$wid" ]; then
-    geometry=$(xwininfo -id "$wid" | awk '/Width:/ {w=$2} /Height:/ {h=$2} /Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4} END {print w "x" h " at " x " " y}')
-    xdotool key --window "$wid" Escape
-fi
-ended=no
-for _ in $(seq 1200); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-        ended=yes
-        break
-    fi
-    sleep 0.1
-done
-[ "$ended" == no ] && kill "$pid"
-wait "$pid"
-rc=$?
+e2e_run_idle 1200 -r 100000 100000
 expect "-r 100000 100000: GL's largest window, centred" \
-    "${glw}x${glh} at $(((sw - glw) / 2)) $(((sh - glh) / 2))" "$geometry"
-expect "-r 100000 100000: drawn, ended by Escape" "yes 0 1" "$ended $rc $(grep -c '^drawing$' out.txt)"
+    "${glw}x${glh} no at $(((sw - glw) / 2)) $(((sh - glh) / 2))" "$geometry at $position"
+expect "-r 100000 100000: drawn, ended by Escape" "yes 0 1" "$ended $rc $(grep -c '^drawing$' "$WORK/idle.txt")"
 
 echo "$failures failed"
 [ "$failures" -eq 0 ]

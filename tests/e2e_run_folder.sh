@@ -21,12 +21,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display of our own: keys go to the window under the pointer, which must be ours.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+. "$src/tests/support/e2e_lib.sh"
+e2e_own_display "$work" || exit 1
 
 fail() {
   echo "FAIL: $*"

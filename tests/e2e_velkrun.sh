@@ -18,6 +18,7 @@ mkdir -p "$WORK/scripts"
 ln -s "$SRC/run/media" "$WORK/media"
 cd "$WORK" || exit 1
 export LUA_PATH="$SRC/tests/support/?.lua;;"
+. "$SRC/tests/support/e2e_lib.sh"
 
 failures=0
 pass() { echo "ok   $1"; }
@@ -125,50 +126,8 @@ expect "drawing API in frames" "Lua Err: scripts/draw.lua:6: done 0" "$(sed -n 2
 grep -q 'OpenGL Error' <<<"$out" && fail "drawing API: no GL error" || pass "drawing API: no GL error"
 
 # --- Escape and the window options --------------------------------------------------------------
-cat >scripts/idle.lua <<'EOF'
-function Init() end
-function Draw()
-  if not shown then print("drawing") io.stdout:flush() shown = true end
-end
-EOF
-# Starts velkRun in the background with the idle script, waits for its first Draw, reports
-# the window's geometry in $geometry and its top-left corner in $position, then presses
-# Escape; the run must end by itself.
-run_idle() {
-    "$VELKRUN" -s idle.lua "$@" >"$WORK/idle.txt" 2>/dev/null &
-    local pid=$!
-    # An Escape before the first Draw would be dropped; a loaded machine may take a while.
-    for _ in $(seq 300); do
-        grep -q drawing "$WORK/idle.txt" && break
-        sleep 0.1
-    done
-    # The search is tried again: it gives up when a window it looks at goes away meanwhile,
-    # such as the previous run's. Without a window id xwininfo would wait for a click.
-    local wid=""
-    for _ in $(seq 100); do
-        wid=$(xdotool search --name '^velkEngine$' 2>/dev/null | head -n 1)
-        [ -n "$wid" ] && break
-        sleep 0.1
-    done
-    geometry="no window"
-    position="no window"
-    if [ -n "$wid" ]; then
-        geometry=$(xwininfo -id "$wid" | awk '/Width:/ {w=$2} /Height:/ {h=$2} /Override Redirect/ {o=$4} END {print w "x" h " " o}')
-        position=$(xwininfo -id "$wid" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4} END {print x " " y}')
-        xdotool key --window "$wid" Escape
-    fi
-    ended=no
-    for _ in $(seq 100); do
-        if ! kill -0 "$pid" 2>/dev/null; then
-            ended=yes
-            break
-        fi
-        sleep 0.1
-    done
-    if [ "$ended" == no ]; then kill "$pid"; fi
-    wait "$pid"
-    rc=$?
-}
+# Starts velkRun with an idle script, reads its window and ends it with Escape (see the library).
+run_idle() { e2e_run_idle 300 "$@"; }
 
 run_idle -r 320 240
 expect "Escape ends the run" "yes 0" "$ended $rc"

@@ -1,0 +1,62 @@
+# Steps that several end-to-end scripts share; sourced by them.
+
+# e2e_own_display WORKDIR: starts an X server of the test's own and points DISPLAY at it (its
+# pid in $xvfb_pid). Keys and pointer motion go to whichever window has them, and the suite
+# runs many windowed tests at once on the shared display.
+e2e_own_display() {
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$1/display" 2>/dev/null &
+    xvfb_pid=$!
+    for _ in $(seq 100); do [ -s "$1/display" ] && break; sleep 0.05; done
+    [ -s "$1/display" ] || { echo "Xvfb did not start"; return 1; }
+    export DISPLAY=":$(head -n1 "$1/display")"
+}
+
+# e2e_run_idle TENTHS ARGS...: starts "$VELKRUN" with ARGS and an idle script in the
+# background (working folder "$WORK", output in "$WORK/idle.txt"), waits up to TENTHS tenths
+# of a second for its first Draw, reports the window's geometry in $geometry ("WxH override")
+# and its top-left corner in $position ("X Y"), presses Escape and waits as long for the run
+# to end by itself: $ended (yes or no) and its exit code in $rc.
+e2e_run_idle() {
+    local tenths=$1
+    shift
+    [ -f "$WORK/scripts/idle.lua" ] || cat >"$WORK/scripts/idle.lua" <<'LUA'
+function Init() end
+function Draw()
+  if not shown then print("drawing") io.stdout:flush() shown = true end
+end
+LUA
+    "$VELKRUN" -s idle.lua "$@" >"$WORK/idle.txt" 2>/dev/null &
+    local pid=$!
+    # An Escape before the first Draw would be dropped; a loaded machine may take a while.
+    for _ in $(seq "$tenths"); do
+        grep -q drawing "$WORK/idle.txt" && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    # The search is tried again: it gives up when a window it looks at goes away meanwhile,
+    # such as the previous run's. Without a window id xwininfo would wait for a click.
+    local wid=""
+    for _ in $(seq 100); do
+        wid=$(xdotool search --name '^velkEngine$' 2>/dev/null | head -n 1)
+        [ -n "$wid" ] && break
+        sleep 0.1
+    done
+    geometry="no window"
+    position="no window"
+    if [ -n "$wid" ]; then
+        geometry=$(xwininfo -id "$wid" | awk '/Width:/ {w=$2} /Height:/ {h=$2} /Override Redirect/ {o=$4} END {print w "x" h " " o}')
+        position=$(xwininfo -id "$wid" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4} END {print x " " y}')
+        xdotool key --window "$wid" Escape
+    fi
+    ended=no
+    for _ in $(seq "$tenths"); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            ended=yes
+            break
+        fi
+        sleep 0.1
+    done
+    if [ "$ended" == no ]; then kill "$pid"; fi
+    wait "$pid"
+    rc=$?
+}
