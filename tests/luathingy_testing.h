@@ -97,11 +97,13 @@ struct BareScriptHost {
         L = luaL_newstate();
         luaL_openlibs(L);
         RegisterLuaApi(L, host->runVariant);
-        lua_pushlightuserdata(L, host);
-        lua_setglobal(L, "__mLuaThingy");
+        PublishEngineHandle(L, host);
     }
     void DropHost() {
-        if (L) lua_close(L);
+        if (L) {
+            WithdrawEngineHandle(L);
+            lua_close(L);
+        }
         delete host;
         L = nullptr;
         host = nullptr;

@@ -163,6 +163,26 @@ local labels = {"nil", "0", "-1", "0.5", "1e9", "-1e9", "nan", "inf", "-inf", "-
 local values = {nil, 0, -1, 0.5, 1e9, -1e9, 0/0, 1/0, -1/0, -2^31, "", "x", long,
                 "{}", "{1,2,3}", function() return 1 end, true}
 
+-- Every userdata a script can find (the registry, the globals, their tables and
+-- metatables) joins the values: as arguments, and planted in the engine handle's place.
+local function collect()
+  local seen = {}
+  local function walk(v)
+    if (type(v) == "table" or type(v) == "userdata") and not seen[v] then
+      seen[v] = true
+      if type(v) == "userdata" then
+        labels[#labels + 1] = "userdata " .. #labels + 1
+        values[#labels] = v
+      end
+      local mt = debug.getmetatable(v)
+      if mt then walk(mt) end
+      if type(v) == "table" then for k, x in pairs(v) do walk(k) walk(x) end end
+    end
+  end
+  walk(debug.getregistry())
+  walk(_G)
+end
+
 local functions = {}
 for i, name in ipairs(names) do functions[i] = assert(rawget(_G, name), name) end
 
@@ -188,8 +208,13 @@ local function fuzz(where, n)
       end
       total = total + 1
       calls[name] = (calls[name] or 0) + 1
-      log:write(seed, " #", total, " ", where, ": ", name, "(", table.concat(text, ", "), ")\n")
+      local planted = rand(16) == 1 and rand(#labels) or nil
+      log:write(seed, " #", total, " ", where, ": ", name, "(", table.concat(text, ", "), ")",
+                planted and " with the handle " .. labels[planted] or "", "\n")
+      local engine = rawget(_G, "__mLuaThingy")
+      if planted then rawset(_G, "__mLuaThingy", values[planted]) end
       pcall(functions[i], unpack(args, 1, argc))
+      rawset(_G, "__mLuaThingy", engine)
     end
   end
 end
@@ -212,6 +237,7 @@ function Init()
   SetSpaceMapper(1)
   AddSpaceObject("line2d", -5, -1, 5, -1)
   AddSpaceObject("line2d", 0.5, -5, 0.5, 5)
+  collect()
   fuzz("init", @INITCALLS@)
 end
 

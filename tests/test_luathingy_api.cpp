@@ -223,13 +223,13 @@ TEST_F(ArgsTest, EngineFunctionsWithoutHandleRaiseANamedError) {
         EXPECT_NE(lua_pcall(L, 0, LUA_MULTRET, 0), 0);
         EXPECT_NE(std::string(lua_tostring(L, -1)).find("the engine is not ready"), std::string::npos);
         int marker = 0;
-        lua_pushlightuserdata(L, &marker);
-        lua_setglobal(L, "__mLuaThingy");
+        PublishEngineHandle(L, reinterpret_cast<LuaThingy*>(&marker));
         lua_settop(L, 0);
         lua_pushcfunction(L, lock);
         EXPECT_EQ(lua_pcall(L, 0, LUA_MULTRET, 0), 0);
         EXPECT_EQ(lua_gettop(L), 0); // no results
         EXPECT_EQ(marker, 0);
+        WithdrawEngineHandle(L);
         lua_pushnil(L);
         lua_setglobal(L, "__mLuaThingy");
     }

@@ -227,6 +227,46 @@ TEST_F(HostTest, AHandleRemovedAfterInitIsNoLongerTheEngine) {
     EXPECT_EQ(String("msg"), "GMove: __mLuaThingy no longer holds the engine");
 }
 
+// Any userdata a script can find (in the registry, the globals, their tables and
+// metatables) planted as the handle is refused; only the engine's own pointer works.
+TEST_F(HostTest, OnlyThePublishedPointerIsTheEngine) {
+    ASSERT_EQ(Start("p.lua", R"(
+function Init()
+  local found, seen = {}, {}
+  local function walk(v)
+    if type(v) == "userdata" then found[#found + 1] = v end
+    if (type(v) == "table" or type(v) == "userdata") and not seen[v] then
+      seen[v] = true
+      local mt = debug.getmetatable(v)
+      if mt then walk(mt) end
+      if type(v) == "table" then for k, x in pairs(v) do walk(k) walk(x) end end
+    end
+  end
+  local engine = __mLuaThingy
+  walk(debug.getregistry()) walk(_G)
+  refused, planted = 0, 0
+  for _, u in ipairs(found) do
+    if u ~= engine then
+      planted = planted + 1
+      rawset(_G, "__mLuaThingy", u)
+      for _, f in ipairs({SetNoiseSeed, GMove, Quad, GetMouseScalar}) do
+        local ok, msg = pcall(f, 5)
+        if not ok and msg:find("no longer holds the engine") then refused = refused + 1 end
+      end
+    end
+  end
+  rawset(_G, "__mLuaThingy", engine)
+  restored = pcall(SetNoiseSeed, 5)
+end
+)"),
+              0);
+    EXPECT_GT(Number("planted"), 0);
+    EXPECT_EQ(Number("refused"), 4 * Number("planted"));
+    lua_getglobal(S(), "restored");
+    EXPECT_TRUE(lua_toboolean(S(), -1));
+    lua_pop(S(), 1);
+}
+
 TEST_F(HostTest, EngineCallsAtTopLevelRaiseANamedError) {
     ASSERT_EQ(Start("t.lua", "ok, msg = pcall(GMove, 1)\n"
                              "gl_ok = pcall(Move, 1)\n" // GL-only functions work at top level

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <unordered_map>
 
 int ArgCount(lua_State* L, int minimum, const char* tag) {
     int count = lua_gettop(L);
@@ -42,25 +43,28 @@ bool ArgIsNumber(lua_State* L, int i) {
     return lua_type(L, i) == LUA_TNUMBER;
 }
 
-// Registry key of the mark that the handle was published: its address is unique.
-static const char kHandlePublished = 0;
+// The one handle published for each Lua state, kept where no script can reach it: a
+// script sees the registry and may plant any value it finds there as the handle. The key
+// is the state's registry table, which all of its coroutines share.
+static std::unordered_map<const void*, LuaThingy*>& PublishedHandles() {
+    static std::unordered_map<const void*, LuaThingy*> handles;
+    return handles;
+}
+
+static const void* StateKey(lua_State* L) {
+    return lua_topointer(L, LUA_REGISTRYINDEX);
+}
 
 void PublishEngineHandle(lua_State* L, LuaThingy* host) {
+    PublishedHandles()[StateKey(L)] = host;
     // Raw, so that no metamethod of the script's globals can refuse it.
     lua_pushstring(L, "__mLuaThingy");
     lua_pushlightuserdata(L, host);
     lua_rawset(L, LUA_GLOBALSINDEX);
-    lua_pushlightuserdata(L, (void*)&kHandlePublished);
-    lua_pushboolean(L, 1);
-    lua_rawset(L, LUA_REGISTRYINDEX);
 }
 
-static bool HandlePublished(lua_State* L) {
-    lua_pushlightuserdata(L, (void*)&kHandlePublished);
-    lua_rawget(L, LUA_REGISTRYINDEX);
-    bool published = lua_toboolean(L, -1);
-    lua_pop(L, 1);
-    return published;
+void WithdrawEngineHandle(lua_State* L) {
+    if (L) PublishedHandles().erase(StateKey(L));
 }
 
 LuaThingy* EngineHandle(lua_State* L, const char* function) {
@@ -71,19 +75,21 @@ LuaThingy* EngineHandle(lua_State* L, const char* function) {
     int type = lua_type(L, -1);
     void* handle = lua_touserdata(L, -1);
     lua_pop(L, 1);
-    if (type == LUA_TNIL && !HandlePublished(L)) {
+    auto published = PublishedHandles().find(StateKey(L));
+    LuaThingy* engine = published == PublishedHandles().end() ? nullptr : published->second;
+    if (!engine && type == LUA_TNIL) {
         // Before the handle exists (a script's top level) there is no engine to reach: a Lua
         // error that names the function, rather than a call on nothing.
         luaL_error(L, "%s: the engine is not ready at the script's top level; call it from Init or later",
                    function);
     }
-    if (type != LUA_TLIGHTUSERDATA || !handle) {
-        // Only the engine makes a light userdata. Whatever else a script stored in the
-        // handle's place (nil once published, a table, or a full userdata such as io.stdout,
-        // whose block is no engine) must not be taken for it.
+    if (!engine || type != LUA_TLIGHTUSERDATA || handle != engine) {
+        // Only the pointer the engine published is the engine. Whatever else a script stored
+        // in its place (nil, a table, a full userdata such as io.stdout, or a light userdata
+        // found elsewhere) must not be taken for it.
         luaL_error(L, "%s: __mLuaThingy no longer holds the engine", function);
     }
-    return (LuaThingy*)handle;
+    return engine;
 }
 
 void UseSelectedItem(lua_State* L, MediaManager* manager) {

@@ -39,9 +39,11 @@ bool ArgIsNumber(lua_State* L, int i);
 // handle that a script replaced by anything but the engine's own light userdata, or
 // removed after it was published, with its own message.
 LuaThingy* EngineHandle(lua_State* L, const char* function);
-// Sets the global "__mLuaThingy" to the host and remembers that it was set, so that a handle
-// a script later removes is told apart from one that does not exist yet.
+// Sets the global "__mLuaThingy" to the host and keeps the pointer for the state: only
+// that pointer is taken for the engine, and a handle a script later removes is told apart
+// from one that does not exist yet. Withdrawn before the state closes.
 void PublishEngineHandle(lua_State* L, LuaThingy* host);
+void WithdrawEngineHandle(lua_State* L);
 
 // The item selector of Geom, Tex, Shad and Audio: by item index, by name in the default
 // group, by group and position, or by group and name, chosen by count and Lua type. No

@@ -228,7 +228,10 @@ LuaThingy::LuaThingy()
 
 LuaThingy::~LuaThingy() {
     if (threadState) threadStop = true;
-    if (luaState) lua_close(luaState);
+    if (luaState) {
+        WithdrawEngineHandle(luaState);
+        lua_close(luaState);
+    }
     luaState = nullptr;
 }
 
