@@ -163,14 +163,15 @@ TEST_F(StandardWindow, LightOperations) {
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
-TEST_F(StandardWindow, LightNumbersBeyondTheGLsLightsDoNothing) {
+TEST_F(StandardWindow, LightNumbersBeyondTheGLsLightsReachTheGL) {
     GLint count = 0;
     glGetIntegerv(GL_MAX_LIGHTS, &count);
     for (int i : {-1, INT_MIN, (int)count, INT_MAX}) {
         core.SetLightColor(i, 0.5f, 0.5f, 0.5f);
+        EXPECT_EQ(glGetError(), (GLenum)GL_INVALID_ENUM) << i;
         core.SetLightAtten(i, 2, 2, 2);
+        EXPECT_EQ(glGetError(), (GLenum)GL_INVALID_ENUM) << i;
     }
-    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     for (int i = 0; i < count; i++)
         EXPECT_EQ(Light1(GL_LIGHT0 + i, GL_CONSTANT_ATTENUATION), 1.0f) << i;
     // The last light still takes both.

@@ -326,25 +326,22 @@ void CoreThingy::SetLight(int i, float x, float y, float z) {
     glLightfv(GL_LIGHT0 + i, GL_POSITION, position);
 }
 
-// Colour and attenuation take any light the GL has (at least 8). Other numbers name no
-// light (a huge one would overflow GL_LIGHT0 + i) and do nothing.
-static bool IsGLLight(int i) {
-    GLint count = 8;
-    glGetIntegerv(GL_MAX_LIGHTS, &count);
-    return i >= 0 && i < count;
+// Colour and attenuation test no light number: one the GL lacks reaches it, and the next
+// frame step reports GL_INVALID_ENUM. The enum is formed in unsigned arithmetic, where any
+// int wraps instead of overflowing.
+static GLenum LightEnum(int i) {
+    return (GLenum)(GL_LIGHT0 + (unsigned)i);
 }
 
 void CoreThingy::SetLightColor(int i, float r, float g, float b) {
-    if (!IsGLLight(i)) return;
     const GLfloat diffuse[4] = {r, g, b, 1};
-    glLightfv(GL_LIGHT0 + i, GL_DIFFUSE, diffuse);
+    glLightfv(LightEnum(i), GL_DIFFUSE, diffuse);
 }
 
 void CoreThingy::SetLightAtten(int i, float constant, float linear, float quadratic) {
-    if (!IsGLLight(i)) return;
-    glLightf(GL_LIGHT0 + i, GL_CONSTANT_ATTENUATION, constant);
-    glLightf(GL_LIGHT0 + i, GL_LINEAR_ATTENUATION, linear);
-    glLightf(GL_LIGHT0 + i, GL_QUADRATIC_ATTENUATION, quadratic);
+    glLightf(LightEnum(i), GL_CONSTANT_ATTENUATION, constant);
+    glLightf(LightEnum(i), GL_LINEAR_ATTENUATION, linear);
+    glLightf(LightEnum(i), GL_QUADRATIC_ATTENUATION, quadratic);
 }
 
 void CoreThingy::SetAmbientColorRGB(float r, float g, float b) {
