@@ -1,7 +1,8 @@
 #!/bin/bash
 # velkRun end to end: the command line, the callbacks' order and arguments, the error
 # lines, Escape, and the window options, with small scripts run through the MoonScript
-# stand-in in a throw-away working folder.
+# stand-in in a throw-away working folder; then MoonScript as written, with the real
+# compiler where there is one.
 # Usage: e2e_velkrun.sh <build dir> <source dir>
 set -u
 BUILD=$(cd "$1" && pwd)
@@ -17,6 +18,7 @@ trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/scripts"
 ln -s "$SRC/run/media" "$WORK/media"
 cd "$WORK" || exit 1
+START_LUA_PATH=${LUA_PATH-}
 export LUA_PATH="$SRC/tests/support/?.lua;;"
 . "$SRC/tests/support/e2e_lib.sh"
 
@@ -124,6 +126,39 @@ EOF
 ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" run -s draw.lua -r 320 240
 expect "drawing API in frames" "Lua Err: scripts/draw.lua:6: done 0" "$(sed -n 2p <<<"$out")"
 grep -q 'OpenGL Error' <<<"$out" && fail "drawing API: no GL error" || pass "drawing API: no GL error"
+
+# --- The real MoonScript compiler -----------------------------------------------------------------
+if e2e_real_moonscript "$SRC" "$START_LUA_PATH"; then
+    # Every script is compiled as MoonScript: plain Lua does not parse.
+    LUA_PATH="$real_moon" run -s order.lua -r 320 240
+    expect "real compiler: Lua fails at Init" "Lua Err INIT: attempt to call a nil value." "$(sed -n 2p <<<"$out")"
+    [[ "$(sed -n 3p <<<"$out")" == "Lua Err INIT: "*"Failed to parse:"* ]] &&
+        pass "real compiler: Lua does not parse" || fail "real compiler: Lua does not parse ($out)"
+
+    cat >scripts/order.moon <<'EOF'
+print "top", type(__mLuaThingy), type(moonscript)
+export Init = -> print "init", type(__mLuaThingy)
+export Draw = (t, dt) ->
+  print "draw", t, dt
+  error "enough"
+EOF
+    LUA_PATH="$real_moon" run -s order.moon -r 320 240
+    expect "real compiler: exported callbacks run" \
+"DIST: 1
+top	nil	table
+init	userdata
+draw	0	0" "$(head -n 4 <<<"$out")"
+    [[ "$(sed -n 5p <<<"$out")" == "Lua Err: "*"enough" ]] &&
+        pass "real compiler: the Draw error line" || fail "real compiler: the Draw error line ($out)"
+
+    # Top-level assignments are local in MoonScript: a callback that is not exported is not found.
+    printf 'Init = -> print "init"\n' >scripts/local.moon
+    LUA_PATH="$real_moon" run -s local.moon -r 320 240
+    expect "real compiler: a local Init is not found" "DIST: 1
+Lua Err INIT: attempt to call a nil value." "$out"
+else
+    echo "skip real MoonScript compiler: neither ../shared/moonscript-0.5.0 beside the source folder nor one installed with luarocks"
+fi
 
 # --- Escape and the window options --------------------------------------------------------------
 # Starts velkRun with an idle script, reads its window and ends it with Escape (see the library).

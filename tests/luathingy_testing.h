@@ -5,6 +5,10 @@
 #include "luaapi.h"
 #include "luathingy.h"
 
+extern "C" {
+#include <lua-lpeg.h>
+}
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -55,6 +59,60 @@ class TempWorkDir {
 struct MoonScriptStandIn {
     static void On() { setenv("LUA_PATH", VELK_TEST_SUPPORT_DIR "/?.lua;;", 1); }
     static void Off() { setenv("LUA_PATH", "/nonexistent/?.lua", 1); }
+};
+
+// The LUA_PATH the process started with, read before any test sets its own.
+inline const std::string kStartLuaPath = getenv("LUA_PATH") ? getenv("LUA_PATH") : "";
+
+// The real MoonScript compiler, for the tests that run MoonScript as written: the copy beside
+// the source folder (../shared/moonscript-0.5.0), else one that the module path of the test's
+// own environment finds (an install with luarocks). A fresh clone may have neither, and the
+// tests that need it then skip with Missing() as the reason.
+struct RealMoonScript {
+    // The LUA_PATH that loads it; "" without one.
+    static const std::string& Path() {
+        static const std::string path = Find();
+        return path;
+    }
+    // Puts it on the module path of every state created afterwards; false without one.
+    static bool Use() {
+        if (Path().empty()) return false;
+        setenv("LUA_PATH", Path().c_str(), 1);
+        return true;
+    }
+    static const char* Missing() {
+        return "no MoonScript compiler: neither ../shared/moonscript-0.5.0 beside the source folder "
+               "nor one installed with luarocks (luarocks --lua-version=5.1 install moonscript)";
+    }
+
+  private:
+    static std::string Find() {
+        std::string shared = std::string(VELK_SOURCE_DIR) + "/../shared/moonscript-0.5.0";
+        if (access((shared + "/moonscript/init.lua").c_str(), R_OK) == 0)
+            return shared + "/?.lua;" + shared + "/?/init.lua;;";
+        std::string path = kStartLuaPath.empty() ? ";;" : kStartLuaPath;
+        return Loads(path) ? path : "";
+    }
+    // Whether a state made under that LUA_PATH, with LPeg opened as the engine opens it,
+    // finds a MoonScript that is not the tests' stand-in.
+    static bool Loads(const std::string& luaPath) {
+        const char* now = getenv("LUA_PATH");
+        std::string saved = now ? now : "";
+        setenv("LUA_PATH", luaPath.c_str(), 1);
+        lua_State* L = luaL_newstate();
+        luaL_openlibs(L);
+        if (now)
+            setenv("LUA_PATH", saved.c_str(), 1);
+        else
+            unsetenv("LUA_PATH");
+        lua_pushcfunction(L, luaopen_lpeg);
+        lua_pushstring(L, "lpeg");
+        bool ok = lua_pcall(L, 1, 0, 0) == 0 &&
+                  luaL_dostring(
+                      L, "local m = require 'moonscript' assert(type(m) == 'table' and not m.standin)") == 0;
+        lua_close(L);
+        return ok;
+    }
 };
 
 // Runs Lua text; returns "" on success, else the error message.

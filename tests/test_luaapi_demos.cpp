@@ -15,6 +15,7 @@ namespace {
 
 class DemoScriptTest : public ::testing::Test {
   protected:
+    ProgramKindGuard program; // back to velkEngine's behaviour after a velkRun test
     TempWorkDir dir;
     FakePlatform clock;
     LuaThingy* host = nullptr;
@@ -39,8 +40,11 @@ class DemoScriptTest : public ::testing::Test {
         SetAudioBackend(nullptr);
     }
 
-    // Opens a small window, runs Init; frames then go through Frames().
-    int Start(const char* script) {
+    // Opens a small window, runs Init; frames then go through Frames(). A host made as
+    // velkRun's runs every script through MoonScript.
+    int Start(const char* script, ProgramKind program = ProgramKind::Engine) {
+        delete host;
+        SetCurrentProgram(program);
         host = new LuaThingy();
         host->width = 320;
         host->height = 240;
@@ -194,6 +198,33 @@ RGBA ReadPixel(int x, int y) {
     return p;
 }
 
+// The hello world's frames, read back before they are presented. 320 x 240 under
+// SetCam(2, 1): 160 pixels a unit, y spans -0.75..0.75.
+void ExpectHelloWorldFrames(lua_State* L) {
+    auto blue = [](int x, int y) {
+        RGBA p = ReadPixel(x, y);
+        return std::abs(p.r - 51) <= 2 && std::abs(p.g - 77) <= 2 && std::abs(p.b - 204) <= 2;
+    };
+    // (0, 0.3) lies inside the turning square at any angle.
+    glClear(GL_COLOR_BUFFER_BIT);
+    ASSERT_EQ(RunLua(L, "Draw(1.5, 1 / 60)"), "");
+    EXPECT_TRUE(blue(160, 168));
+    // The white letters, 0.15 high, in the middle rows: neither blue nor black.
+    int letters = 0;
+    for (int y = 108; y < 132; y++)
+        for (int x = 0; x < 320; x++)
+            if (ReadPixel(x, y).r > 120) letters++;
+    EXPECT_GT(letters, 100);
+    // An eighth of a turn per second: at 1 s a diamond, which leaves the corner region
+    // at (0.35, 0.35) dark; at 2 s the square is upright again and covers it.
+    glClear(GL_COLOR_BUFFER_BIT);
+    ASSERT_EQ(RunLua(L, "Draw(1, 1 / 60)"), "");
+    EXPECT_FALSE(blue(216, 176));
+    glClear(GL_COLOR_BUFFER_BIT);
+    ASSERT_EQ(RunLua(L, "Draw(2, 1 / 60)"), "");
+    EXPECT_TRUE(blue(216, 176));
+}
+
 TEST_F(DemoScriptTest, ReferenceHelloWorldDrawsItsSquareAndText) {
     std::string hello = ReferenceExample("Hello world", "lua");
     ASSERT_NE(hello, "");
@@ -201,20 +232,59 @@ TEST_F(DemoScriptTest, ReferenceHelloWorldDrawsItsSquareAndText) {
     ASSERT_EQ(Start("hello.lua"), 0);
     EXPECT_EQ(Frames(10), 0);
     ExpectNoErrorLines();
-    // One more Draw, read back before it is presented. 320 x 240 under SetCam(2, 1): y
-    // spans -0.75..0.75, so (0, 0.3) lies inside the turning square at any angle.
-    glClear(GL_COLOR_BUFFER_BIT);
-    ASSERT_EQ(RunLua(host->luaState, "Draw(1.5, 1 / 60)"), "");
-    RGBA square = ReadPixel(160, 168);
-    EXPECT_NEAR(square.r, 51, 2);
-    EXPECT_NEAR(square.g, 77, 2);
-    EXPECT_NEAR(square.b, 204, 2);
-    // The white letters, 0.15 high, in the middle rows: neither blue nor black.
-    int letters = 0;
-    for (int y = 108; y < 132; y++)
-        for (int x = 0; x < 320; x++)
-            if (ReadPixel(x, y).r > 120) letters++;
-    EXPECT_GT(letters, 100);
+    ExpectHelloWorldFrames(host->luaState);
+}
+
+// velkRun compiles the Lua hello world as MoonScript and fails; the MoonScript one runs there.
+TEST_F(DemoScriptTest, ReferenceHelloWorldInVelkRunOnlyInMoonScript) {
+    if (!RealMoonScript::Use()) GTEST_SKIP() << RealMoonScript::Missing();
+    std::string lua = ReferenceExample("Hello world", "lua"), moon = ReferenceExample("Hello world", "moon");
+    ASSERT_NE(lua, "");
+    ASSERT_NE(moon, "");
+    dir.Script("hello.lua", lua);
+    EXPECT_EQ(Start("hello.lua", ProgramKind::Run), -1);
+    EXPECT_NE(output.find("Failed to parse:"), std::string::npos) << output;
+
+    output.clear();
+    dir.Script("hello.moon", moon);
+    ASSERT_EQ(Start("hello.moon", ProgramKind::Run), 0) << output;
+    EXPECT_EQ(Frames(10), 0);
+    ExpectNoErrorLines();
+    ExpectHelloWorldFrames(host->luaState);
+}
+
+// The MoonScript example: its callbacks are found only because they are exported.
+TEST_F(DemoScriptTest, ReferenceMoonScriptExampleExportsItsCallbacks) {
+    if (!RealMoonScript::Use()) GTEST_SKIP() << RealMoonScript::Missing();
+    std::string follow = ReferenceExample("MoonScript callbacks are exported", "moon");
+    ASSERT_NE(follow, "");
+    std::string local = follow;
+    for (size_t at; (at = local.find("export ")) != std::string::npos;)
+        local.erase(at, 7);
+    dir.Script("local.moon", local);
+    EXPECT_EQ(Start("local.moon"), -1);
+    EXPECT_NE(output.find("Lua Err INIT: attempt to call a nil value.\n"), std::string::npos) << output;
+
+    output.clear();
+    dir.Script("follow.moon", follow);
+    ASSERT_EQ(Start("follow.moon"), 0) << output;
+    EXPECT_FALSE(host->mouseLocked); // Init ran
+    EXPECT_EQ(Frames(10), 0);
+    ExpectNoErrorLines();
+    // The pointer at the window centre; the square, 0.1 wide (16 pixels), grows to 0.2
+    // while Space is held.
+    host->mouseX = host->mouseY = 0.5f;
+    auto lit = [&] {
+        glClear(GL_COLOR_BUFFER_BIT);
+        EXPECT_EQ(RunLua(host->luaState, "Draw(0, 0)"), "");
+        return ReadPixel(160, 120).r > 200 && ReadPixel(172, 120).r > 200;
+    };
+    EXPECT_FALSE(lit());
+    testing::internal::CaptureStdout();
+    host->HandleEvent(KeyEvent(57, true));
+    output += testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(lit());
+    ExpectNoErrorLines();
 }
 
 TEST_F(DemoScriptTest, ReferenceShaderExampleBuildsAndTakesItsUniform) {

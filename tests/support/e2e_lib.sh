@@ -60,3 +60,19 @@ LUA
     wait "$pid"
     rc=$?
 }
+
+# e2e_real_moonscript SRC START_LUA_PATH: finds the real MoonScript compiler, whose LUA_PATH
+# goes into $real_moon: the copy beside the source folder (SRC/../shared/moonscript-0.5.0),
+# else one that the LUA_PATH the test started with finds (an install with luarocks; the
+# stand-in of tests/support does not count). Returns 1 when there is neither.
+e2e_real_moonscript() {
+    local shared="$1/../shared/moonscript-0.5.0"
+    if [ -f "$shared/moonscript/init.lua" ]; then
+        shared=$(cd "$shared" && pwd)
+        real_moon="$shared/?.lua;$shared/?/init.lua;;"
+        return 0
+    fi
+    real_moon="${2:-;;}"
+    command -v lua5.1 >/dev/null &&
+        LUA_PATH="$real_moon" lua5.1 -e 'assert(not require("moonscript").standin)' 2>/dev/null
+}
