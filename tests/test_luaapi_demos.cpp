@@ -86,6 +86,7 @@ TEST_F(DemoScriptTest, NoteCatcherPlaysARoundAndKeepsTheBestScore) {
     EXPECT_EQ(tone.ValCount(), 6615);
 
     // With the paddle still, notes fall past it: the round ends and the best score is saved.
+    Press(57); // Space: the first round
     EXPECT_EQ(Frames(1500), 0);
     std::string saved = TempWorkDir::ReadAll("notecatcher.sav");
     ASSERT_FALSE(saved.empty());
@@ -102,9 +103,25 @@ TEST_F(DemoScriptTest, NoteCatcherReadsTheSavedBest) {
     TempWorkDir::Write("notecatcher.sav", "12");
     ASSERT_EQ(Start("notecatcher.lua"), 0);
     ASSERT_EQ(RunLua(host->luaState, "math.randomseed(3)"), "");
+    Press(57);
     EXPECT_EQ(Frames(1500), 0);
     // A round of a still paddle cannot beat 12: the file keeps the old best.
     EXPECT_EQ(TempWorkDir::ReadAll("notecatcher.sav"), "12");
+    ExpectNoErrorLines();
+}
+
+TEST_F(DemoScriptTest, NoteCatcherWaitsForTheFirstKeyOrClick) {
+    ASSERT_EQ(Start("notecatcher.lua"), 0);
+    // Nothing falls while nobody plays: no note is caught (a tone) or missed (a buzz).
+    EXPECT_EQ(Frames(1500), 0);
+    EXPECT_EQ(host->audioManager.GetLastIndex(), -1);
+    // A click starts the round, and the notes reach the paddle's line.
+    testing::internal::CaptureStdout();
+    host->HandleEvent(ButtonEvent(sf::Mouse::Left, true));
+    host->HandleEvent(ButtonEvent(sf::Mouse::Left, false));
+    output += testing::internal::GetCapturedStdout();
+    EXPECT_EQ(Frames(1500), 0);
+    EXPECT_GE(host->audioManager.GetLastIndex(), 0);
     ExpectNoErrorLines();
 }
 
