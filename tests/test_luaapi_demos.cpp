@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -165,6 +166,30 @@ TEST_F(DemoScriptTest, NoiseFieldRendersThroughTheTargetAndKeepsItsSeed) {
     host->HandleEvent(WheelEvent(-1)); // zoom out
     Press(72);                         // pan right
     EXPECT_EQ(Frames(20), 0);
+    ExpectNoErrorLines();
+}
+
+TEST_F(DemoScriptTest, NoiseFieldSwellKeepsTheWindowCovered) {
+    ASSERT_EQ(Start("noisefield.lua"), 0);
+    if (!vgl::FramebufferEntryPointsReady()) GTEST_SKIP() << "no framebuffer objects";
+    EXPECT_EQ(Frames(5), 0);
+    // One Draw at the swell's smallest, sin(0.7 t) = -1, read back before it is presented.
+    // The window is cleared to black, which no colour of the map is.
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ASSERT_EQ(RunLua(host->luaState, "Draw(1.5 * math.pi / 0.7, 0)"), "");
+    std::vector<unsigned char> p(320 * 240 * 4);
+    glReadPixels(0, 0, 320, 240, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+    auto black = [&](int x, int y) {
+        const unsigned char* q = &p[(y * 320 + x) * 4];
+        return q[0] == 0 && q[1] == 0 && q[2] == 0;
+    };
+    int bare = 0;
+    for (int x = 0; x < 320; x++)
+        bare += black(x, 0) + black(x, 239);
+    for (int y = 0; y < 240; y++)
+        bare += black(0, y) + black(319, y);
+    EXPECT_EQ(bare, 0);
     ExpectNoErrorLines();
 }
 
