@@ -150,6 +150,19 @@ TEST_F(DemoScriptTest, CrystalDrawsTheMeshWithLightsAndTheShader) {
     ExpectNoErrorLines();
 }
 
+TEST_F(DemoScriptTest, CrystalOffersNoGlowKeyWithoutShaders) {
+    ASSERT_EQ(Start("crystal.lua"), 0);
+    host->shaderManager.SetShadersEnabled(false); // the launcher's "disable shaders"
+    EXPECT_EQ(Frames(10), 0);
+    // The texts drawn since; none offers G, which has nothing to switch.
+    std::string drawn;
+    for (int i = 0; i < host->textManager.texts.Count(); i++)
+        drawn += (const char*)((TextObj*)host->textManager.texts.Get(i))->text.Ptr() + std::string("\n");
+    EXPECT_EQ(drawn.find("G glow"), std::string::npos) << drawn;
+    EXPECT_NE(drawn.find("needs shaders"), std::string::npos) << drawn;
+    ExpectNoErrorLines();
+}
+
 TEST_F(DemoScriptTest, NoiseFieldRendersThroughTheTargetAndKeepsItsSeed) {
     TempWorkDir::Write("noisefield.sav", "5");
     ASSERT_EQ(Start("noisefield.lua"), 0);
