@@ -183,7 +183,7 @@ function Draw(time, step)
     Push()
     Move(-halfW + 0.04, halfH - 0.13)
     Scale(0.04)
-    Text("Mouse or Left/Right (A/D) move, Space new round, M music, F12 screenshot")
+    Text("Mouse, arrows or A and D move, Space new round, M music, F12 screenshot")
     Pop()
     Color(1, 1, 1)
     if waiting then
