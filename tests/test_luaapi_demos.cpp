@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -90,6 +91,7 @@ TEST_F(DemoScriptTest, NoteCatcherPlaysARoundAndKeepsTheBestScore) {
     EXPECT_EQ(tone.ValCount(), 6615);
 
     // With the paddle still, notes fall past it: the round ends and the best score is saved.
+    Press(57); // Space: the first round
     EXPECT_EQ(Frames(1500), 0);
     std::string saved = TempWorkDir::ReadAll("notecatcher.sav");
     ASSERT_FALSE(saved.empty());
@@ -106,9 +108,25 @@ TEST_F(DemoScriptTest, NoteCatcherReadsTheSavedBest) {
     TempWorkDir::Write("notecatcher.sav", "12");
     ASSERT_EQ(Start("notecatcher.lua"), 0);
     ASSERT_EQ(RunLua(host->luaState, "math.randomseed(3)"), "");
+    Press(57);
     EXPECT_EQ(Frames(1500), 0);
     // A round of a still paddle cannot beat 12: the file keeps the old best.
     EXPECT_EQ(TempWorkDir::ReadAll("notecatcher.sav"), "12");
+    ExpectNoErrorLines();
+}
+
+TEST_F(DemoScriptTest, NoteCatcherWaitsForTheFirstKeyOrClick) {
+    ASSERT_EQ(Start("notecatcher.lua"), 0);
+    // Nothing falls while nobody plays: no note is caught (a tone) or missed (a buzz).
+    EXPECT_EQ(Frames(1500), 0);
+    EXPECT_EQ(host->audioManager.GetLastIndex(), -1);
+    // A click starts the round, and the notes reach the paddle's line.
+    testing::internal::CaptureStdout();
+    host->HandleEvent(ButtonEvent(sf::Mouse::Left, true));
+    host->HandleEvent(ButtonEvent(sf::Mouse::Left, false));
+    output += testing::internal::GetCapturedStdout();
+    EXPECT_EQ(Frames(1500), 0);
+    EXPECT_GE(host->audioManager.GetLastIndex(), 0);
     ExpectNoErrorLines();
 }
 
@@ -136,6 +154,19 @@ TEST_F(DemoScriptTest, CrystalDrawsTheMeshWithLightsAndTheShader) {
     ExpectNoErrorLines();
 }
 
+TEST_F(DemoScriptTest, CrystalOffersNoGlowKeyWithoutShaders) {
+    ASSERT_EQ(Start("crystal.lua"), 0);
+    host->shaderManager.SetShadersEnabled(false); // the launcher's "disable shaders"
+    EXPECT_EQ(Frames(10), 0);
+    // The texts drawn since; none offers G, which has nothing to switch.
+    std::string drawn;
+    for (int i = 0; i < host->textManager.texts.Count(); i++)
+        drawn += (const char*)((TextObj*)host->textManager.texts.Get(i))->text.Ptr() + std::string("\n");
+    EXPECT_EQ(drawn.find("G glow"), std::string::npos) << drawn;
+    EXPECT_NE(drawn.find("needs shaders"), std::string::npos) << drawn;
+    ExpectNoErrorLines();
+}
+
 TEST_F(DemoScriptTest, NoiseFieldRendersThroughTheTargetAndKeepsItsSeed) {
     TempWorkDir::Write("noisefield.sav", "5");
     ASSERT_EQ(Start("noisefield.lua"), 0);
@@ -152,6 +183,30 @@ TEST_F(DemoScriptTest, NoiseFieldRendersThroughTheTargetAndKeepsItsSeed) {
     host->HandleEvent(WheelEvent(-1)); // zoom out
     Press(72);                         // pan right
     EXPECT_EQ(Frames(20), 0);
+    ExpectNoErrorLines();
+}
+
+TEST_F(DemoScriptTest, NoiseFieldSwellKeepsTheWindowCovered) {
+    ASSERT_EQ(Start("noisefield.lua"), 0);
+    if (!vgl::FramebufferEntryPointsReady()) GTEST_SKIP() << "no framebuffer objects";
+    EXPECT_EQ(Frames(5), 0);
+    // One Draw at the swell's smallest, sin(0.7 t) = -1, read back before it is presented.
+    // The window is cleared to black, which no colour of the map is.
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ASSERT_EQ(RunLua(host->luaState, "Draw(1.5 * math.pi / 0.7, 0)"), "");
+    std::vector<unsigned char> p(320 * 240 * 4);
+    glReadPixels(0, 0, 320, 240, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+    auto black = [&](int x, int y) {
+        const unsigned char* q = &p[(y * 320 + x) * 4];
+        return q[0] == 0 && q[1] == 0 && q[2] == 0;
+    };
+    int bare = 0;
+    for (int x = 0; x < 320; x++)
+        bare += black(x, 0) + black(x, 239);
+    for (int y = 0; y < 240; y++)
+        bare += black(0, y) + black(319, y);
+    EXPECT_EQ(bare, 0);
     ExpectNoErrorLines();
 }
 

@@ -6,7 +6,9 @@
 #include <SFML/Graphics/Image.hpp>
 #include <climits>
 #include <cmath>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -287,6 +289,49 @@ TEST(FontTexture, GlyphsLieInsideTheirTextureWindows) {
         else if (c <= 32 || (c >= 127 && c < 160))
             EXPECT_EQ(ink, 0) << "byte " << c;
     }
+}
+
+TEST(FontTexture, NarrowSFillsItsWindowWithTheStemWeight) {
+    // The s is far wider in the typeface than its quarter-cell window. Squeezed into it, it
+    // must still span the window and keep vertical strokes as thick as the stem of the l,
+    // or it reads as a thin, spaced-out letter among its neighbours.
+    sf::Image img;
+    ASSERT_TRUE(img.loadFromFile(std::string(VELK_SOURCE_DIR) + "/run/media/textures/font.png"));
+    const int cell = (int)img.getSize().x / 16;
+    // Lengths of the runs of solid ink (alpha 128 and up) along row y of the glyph's cell.
+    auto runs = [&](int c, int y) {
+        std::vector<int> found;
+        int run = 0;
+        for (int x = c % 16 * cell; x <= (c % 16 + 1) * cell; ++x) {
+            if (x < (c % 16 + 1) * cell && img.getPixel(x, c / 16 * cell + y).a >= 128) {
+                ++run;
+            } else if (run) {
+                found.push_back(run);
+                run = 0;
+            }
+        }
+        return found;
+    };
+    const int s = 's';
+    int inkLeft = cell, inkRight = -1, top = cell, bottom = -1;
+    for (int y = 0; y < cell; ++y)
+        for (int x = 0; x < cell; ++x)
+            if (img.getPixel(s % 16 * cell + x, s / 16 * cell + y).a) {
+                inkLeft = std::min(inkLeft, x), inkRight = std::max(inkRight, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+    ASSERT_GE(bottom, top);
+    FontProps f;
+    EXPECT_GE(inkRight - inkLeft + 1, f.width[s] * cell - 1);
+
+    const std::vector<int> stem = runs('l', (top + bottom) / 2);
+    ASSERT_EQ(stem.size(), 1u);
+    int thinnest = cell; // across the rows that cross one stroke only
+    for (int y = top; y <= bottom; ++y) {
+        const std::vector<int> r = runs(s, y);
+        if (r.size() == 1) thinnest = std::min(thinnest, r[0]);
+    }
+    EXPECT_GE(thinnest, stem[0] - 1);
 }
 
 // ---- The text cache ---------------------------------------------------------------------

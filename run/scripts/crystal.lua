@@ -1,7 +1,7 @@
 -- crystal.lua: a faceted gem turning above a pedestal, lit by two coloured lights and
 -- drawn with a glowing shader; it bobs on a noise curve and sparks fly around it.
 -- Left/Right (or A/D) orbit, Up/Down or the wheel zoom, Space or a click rings the chime,
--- G switches the glow, F12 saves a screenshot, Escape quits.
+-- G switches the glow (with shaders enabled), F12 saves a screenshot, Escape quits.
 
 -- Game keys.
 local ORBIT_LEFT, ORBIT_RIGHT, ZOOM_IN, ZOOM_OUT = 1, 2, 3, 4
@@ -98,7 +98,11 @@ local function DrawOverlay()
     Push()
     Move(-left + 0.04, -top + 0.06)
     Scale(0.045)
-    Text("Arrows orbit and zoom, Space chimes, G glow " .. (glow == 1 and "off" or "on") .. ", F12 screenshot")
+    if GetShadersEnabled() == 0 then -- G has nothing to switch
+        Text("Arrows orbit and zoom, Space chimes, F12 screenshot. The glow needs shaders.")
+    else
+        Text("Arrows orbit and zoom, Space chimes, G glow " .. (glow == 1 and "off" or "on") .. ", F12 screenshot")
+    end
     Pop()
 end
 

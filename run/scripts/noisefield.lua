@@ -126,7 +126,8 @@ function Draw(time, step)
     -- which shows the target upside down; mirroring the quad puts it right again.
     SetCam(2)
     Color(1, 1, 1)
-    local swell = 1 + 0.01 * math.sin(time * 0.7)
+    -- The swell only ever grows the quad: below 1 it would bare the window's edges.
+    local swell = 1 + 0.01 * (1 + math.sin(time * 0.7))
     Push()
     Scale(swell, -swell, 1)
     EndRTTFull()

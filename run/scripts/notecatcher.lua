@@ -1,7 +1,8 @@
 -- notecatcher.lua: catch the falling notes with the paddle. Every caught note sings its
 -- own tone, made here from samples; a missed one buzzes. Three misses end the round, and
--- the best score is kept in a save file. The mouse or Left/Right (A/D) move the paddle,
--- Space starts a new round, M switches the music, F12 saves a screenshot, Escape quits.
+-- the best score is kept in a save file. The first round waits for Space, a click or a
+-- move key. The mouse or Left/Right (A/D) move the paddle, Space starts a new round, M
+-- switches the music, F12 saves a screenshot, Escape quits.
 
 -- Game keys.
 local LEFT, RIGHT, RESTART, MUSIC, CLICK = 1, 2, 3, 4, 5
@@ -23,6 +24,7 @@ local notes = {}
 local paddle = {x = 0, width = 0.32, y = 0}
 local held = {}
 local score, misses, best = 0, 0, 0
+local waiting = true -- until the first key or click: nothing falls before the player is there
 local roundOver = false
 local spawnIn = 0.5
 local musicOn = true
@@ -102,7 +104,7 @@ end
 local function Update(step, halfW, halfH)
     paddle.y = -halfH + 0.08
     MovePaddle(step, halfW)
-    if roundOver then return end
+    if waiting or roundOver then return end
 
     spawnIn = spawnIn - step
     if spawnIn <= 0 then
@@ -177,7 +179,25 @@ function Draw(time, step)
     Scale(0.055)
     Text("Score " .. score .. "    Best " .. best .. "    Misses " .. misses .. "/" .. MAX_MISSES)
     Pop()
-    if roundOver then
+    Color(0.75, 0.75, 0.85)
+    Push()
+    Move(-halfW + 0.04, halfH - 0.13)
+    Scale(0.04)
+    Text("Mouse, arrows or A and D move, Space new round, M music, F12 screenshot")
+    Pop()
+    Color(1, 1, 1)
+    if waiting then
+        Push()
+        Move(0, 0.08)
+        Scale(0.1)
+        Text("Catch the notes", 0)
+        Pop()
+        Push()
+        Move(0, -0.02)
+        Scale(0.045)
+        Text("Press Space or click to start", 0)
+        Pop()
+    elseif roundOver then
         Push()
         Move(0, 0.08)
         Scale(0.1)
@@ -194,6 +214,9 @@ end
 function KeyHappen(key, state, time)
     held[key] = state ~= 0
     if state ~= 1 then return end
+    if waiting and (key == RESTART or key == CLICK or key == LEFT or key == RIGHT) then
+        waiting = false
+    end
     if key == RESTART and roundOver then
         score, misses, roundOver, spawnIn = 0, 0, false, 0.5
     elseif key == MUSIC then
