@@ -4,6 +4,7 @@
 #include "audio.h"
 #include "audioSfml.h"
 #include "programKind.h"
+#include "scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -805,4 +807,40 @@ TEST_F(SfmlAudio, FoldersAreRefusedWithoutHanging) {
     // The channel ends as after any failed open: its old piece stopped.
     EXPECT_FALSE(mm.channels[0]->IsPlaying());
     EXPECT_EQ(system("rm -rf velk_sfml_folder"), 0);
+}
+
+// A missing sound or music file reaches the sound library, whose own complaint names it
+// (on standard error); a pipe is refused at once instead of waiting for a writer (the
+// alarm ends a hang), with nothing of its own said. A link to a sound file decodes and
+// opens as music.
+TEST_F(SfmlAudio, MissingFilesReachTheLibraryPipesAreRefusedLinksDecode) {
+    ScratchDir dir("velk-sfml");
+    ASSERT_EQ(mkfifo(dir.File("pipe.wav").c_str(), 0600), 0);
+    WriteWav(dir.File("real.wav"), {16383, 0}, 1, 8000);
+    ASSERT_EQ(symlink("real.wav", dir.File("link.wav").c_str()), 0);
+    AudioManager am;
+    MusicManager mm;
+    mm.SetPathPrefix((dir.Path() + "/").c_str());
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    alarm(30);
+    am.AddContent(dir.File("missing.wav").c_str(), "", nullptr, nullptr);
+    am.AddContent(dir.File("pipe.wav").c_str(), "", nullptr, nullptr);
+    mm.LoadFile(0, "missing.ogg");
+    mm.LoadFile(1, "pipe.wav");
+    mm.LoadFile(2, "link.wav");
+    alarm(0);
+    std::string out = testing::internal::GetCapturedStdout();
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(out, "Error: Audio File Not Loaded.\nError: Audio File Not Loaded.\n"
+                   "Error: Music failed to load\nError: Music failed to load\n");
+    EXPECT_NE(err.find('"' + dir.File("missing.wav") + '"'), std::string::npos) << err;
+    EXPECT_NE(err.find('"' + dir.File("missing.ogg") + '"'), std::string::npos) << err;
+    EXPECT_EQ(err.find("pipe"), std::string::npos) << err;
+    int link = -1;
+    am.AddContent(dir.File("link.wav").c_str(), "", &link, nullptr);
+    FloatDataBlock samples;
+    am.GetAudioData(link, &samples);
+    ASSERT_EQ(samples.ValCount(), 2);
+    EXPECT_EQ(samples.GetVal(0), 1.0f);
 }

@@ -2,9 +2,12 @@
 // reads and writes, the float block and the float log.
 #include "datablock.h"
 
+#include "scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <fcntl.h>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -429,6 +432,31 @@ TEST(DataBlockFiles, WriteToUnopenablePathIsSilent) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_FALSE(Exists(p));
     EXPECT_EQ(b.len, 4);
+}
+
+// Save data, the launcher's preferences and the like: a pipe of that name is no file to
+// write. With a reader waiting it is still refused (nothing arrives); without one, the
+// write gives up at once instead of waiting for a reader (the alarm ends a hang). A link
+// to a regular file is written through as before.
+TEST(DataBlockFiles, WriteToAPipeWritesNothingAndNeverWaits) {
+    ScratchDir dir("velk-db");
+    std::string pipe = dir.File("pipe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    DataBlock b("data");
+    int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    b.WriteFile(pipe.c_str());
+    char got[8];
+    EXPECT_LE(read(reader, got, sizeof got), 0);
+    close(reader);
+    alarm(20);
+    b.WriteFile(pipe.c_str());
+    alarm(0);
+
+    Spit(dir.File("real"), "previous contents");
+    ASSERT_EQ(symlink("real", dir.File("link").c_str()), 0);
+    b.WriteFile(dir.File("link").c_str());
+    EXPECT_EQ(Slurp(dir.File("real")), "data");
 }
 
 TEST(FloatDataBlock, AddAndGet) {

@@ -6,12 +6,14 @@
 #include "glplatform.h"
 #include "materials.h"
 #include "programKind.h"
+#include "scratch.h"
 #include "shadering.h"
 #include <SFML/Graphics/Image.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using testing::internal::CaptureStderr;
@@ -117,6 +119,29 @@ TEST_F(TextureGL, LoadOfAMissingFileFailsSilently) {
     t.width = 7;
     EXPECT_FALSE(t.Load((dir + "/junk.png").c_str(), true));
     EXPECT_EQ(t.width, 7);
+}
+
+// A pipe named as a picture would hold the engine waiting for a writer (the alarm ends
+// such a hang): it fails like any unreadable file. A link to a picture loads.
+TEST_F(TextureGL, LoadOfAPipeFailsAtOnceAndALinkToAPictureLoads) {
+    ScratchDir scratch("velk-tex");
+    std::string pipe = scratch.File("pipe.png");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    Texture t;
+    t.width = 7;
+    CaptureStdout();
+    alarm(20);
+    EXPECT_FALSE(t.Load(pipe.c_str(), false));
+    alarm(0);
+    fflush(stdout);
+    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(t.textureId, 0u);
+    EXPECT_EQ(t.width, 7);
+
+    WritePng(scratch.File("pic.png"), 3, 5, sf::Color::Red, sf::Color::Red);
+    ASSERT_EQ(symlink("pic.png", scratch.File("link.png").c_str()), 0);
+    EXPECT_TRUE(t.Load(scratch.File("link.png").c_str(), false));
+    EXPECT_EQ(t.height, 5);
 }
 
 TEST_F(TextureGL, LoadsANonPowerOfTwoPictureAndDrawsIt) {

@@ -2,12 +2,15 @@
 // real capture of the window.
 #include "glfixture.h"
 #include "materials.h"
+#include "scratch.h"
 #include <GL/gl.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using testing::internal::CaptureStdout;
@@ -242,6 +245,33 @@ TEST_F(ScreenshotGL, MissingFolderWritesNothing) {
     fflush(stdout);
     EXPECT_EQ(GetCapturedStdout(), "Error opening directory\n");
     EXPECT_FALSE(Exists("/nonexistent/velk/shots/capture000.bmp"));
+}
+
+// Only a regular file is written. A pipe can only be the next file's name when the folder
+// cannot be listed (numbering then starts at 0): here a folder that may be searched but
+// not read, which root, who reads any folder, meets as nobody. The pipe has a reader, so
+// a write into it would arrive instead of blocking.
+TEST_F(ScreenshotGL, APipeNamedAsTheNextFileReceivesNothing) {
+    ScratchDir scratch("velk-shot");
+    std::string shots = scratch.File("shots");
+    ASSERT_EQ(mkdir(shots.c_str(), 0755), 0);
+    std::string pipe = shots + "/capture000.bmp";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    ASSERT_EQ(chmod(pipe.c_str(), 0666), 0);
+    int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(chmod(scratch.Path().c_str(), 0711), 0);
+    ASSERT_EQ(chmod(shots.c_str(), 0111), 0);
+    bool asNobody = geteuid() == 0;
+    CaptureStdout();
+    if (asNobody && seteuid(65534) != 0) asNobody = false;
+    CaptureScreen(4, 4, shots.c_str());
+    if (asNobody) EXPECT_EQ(seteuid(0), 0);
+    fflush(stdout);
+    EXPECT_EQ(GetCapturedStdout(), "Error opening directory\n");
+    char got[8];
+    EXPECT_LE(read(reader, got, sizeof got), 0);
+    close(reader);
 }
 
 TEST_F(ScreenshotGL, EmptyWindowSizeWritesNothing) {

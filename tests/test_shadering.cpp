@@ -3,6 +3,7 @@
 #include "glfixture.h"
 #include "glplatform.h"
 #include "programKind.h"
+#include "scratch.h"
 #include "shadering.h"
 #include <climits>
 #include <cstdio>
@@ -367,6 +368,24 @@ TEST(ShaderFiles, ReadfileReadsTheWholeFileInPieces) {
     p = dir + "/none.txt";
     readfile(&p[0], buf.data());
     EXPECT_EQ(buf[0], 0);
+}
+
+// The file is checked through the descriptor it is read from: a pipe gives an empty text
+// at once instead of waiting for a writer (the alarm ends a hang); a link to a file reads.
+TEST(ShaderFiles, ReadfileRefusesAPipeAndFollowsALink) {
+    ScratchDir dir("velk-shad");
+    std::string pipe = dir.File("pipe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::vector<char> buf(16, 'X');
+    alarm(20);
+    readfile(&pipe[0], buf.data());
+    alarm(0);
+    EXPECT_EQ(buf[0], 0);
+    WriteText(dir.File("f.txt"), "text");
+    ASSERT_EQ(symlink("f.txt", dir.File("link").c_str()), 0);
+    std::string link = dir.File("link");
+    readfile(&link[0], buf.data());
+    EXPECT_STREQ(buf.data(), "text");
 }
 
 TEST(ShaderFiles, MissingMetaFileIsReported) {

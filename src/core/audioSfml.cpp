@@ -3,16 +3,66 @@
 
 #include <SFML/Audio.hpp>
 #include "strfuncs.h"
+#include <cerrno>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-// The library's decoders spin for ever on a folder's stream and block on a pipe, so only a
-// regular file is handed to them; anything else fails as an unreadable file does.
+// A sound file read through a descriptor that OpenRegularFile checked: the decoders see
+// exactly the file that was checked, never a name that may have been swapped meanwhile.
+class FdStream : public sf::InputStream {
+  public:
+    explicit FdStream(int fd) : fd(fd) {}
+    ~FdStream() override { close(fd); }
+    FdStream(const FdStream&) = delete;
+    FdStream& operator=(const FdStream&) = delete;
+
+    sf::Int64 read(void* data, sf::Int64 size) override {
+        sf::Int64 total = 0;
+        while (total < size) {
+            ssize_t n = ::read(fd, static_cast<char*>(data) + total, (size_t)(size - total));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return total > 0 ? total : -1;
+            if (n == 0) break;
+            total += n;
+        }
+        return total;
+    }
+    sf::Int64 seek(sf::Int64 position) override { return (sf::Int64)lseek(fd, (off_t)position, SEEK_SET); }
+    sf::Int64 tell() override { return (sf::Int64)lseek(fd, 0, SEEK_CUR); }
+    sf::Int64 getSize() override {
+        struct stat st;
+        return fstat(fd, &st) == 0 ? (sf::Int64)st.st_size : -1;
+    }
+
+  private:
+    int fd;
+};
+
+// Opens a sound file for decoding. The library's decoders spin for ever on a folder and
+// block on a pipe, so a path that opens as anything but a regular file is refused
+// (`refused` set, null result). A path that does not open at all gives null with `refused`
+// clear: the library may try it by name, fails as quickly, and names the file in its
+// complaint.
+std::unique_ptr<FdStream> OpenSoundFile(const char* path, bool* refused) {
+    bool notRegular = false;
+    int fd = path ? OpenRegularFile(path, false, &notRegular) : -1;
+    *refused = !path || notRegular;
+    return fd < 0 ? nullptr : std::unique_ptr<FdStream>(new FdStream(fd));
+}
+
 class SfmlBuffer : public AudioSampleBuffer {
   public:
     sf::SoundBuffer buffer;
 
-    bool LoadFromFile(const char* path) override { return IsRegularFile(path) && buffer.loadFromFile(path); }
+    bool LoadFromFile(const char* path) override {
+        bool refused = false;
+        std::unique_ptr<FdStream> file = OpenSoundFile(path, &refused);
+        if (file) return buffer.loadFromStream(*file);
+        return !refused && buffer.loadFromFile(path);
+    }
     bool LoadFromSamples(const short* samples, long long count, int channelCount, int sampleRate) override {
         if (!samples || count <= 0 || channelCount <= 0 || sampleRate <= 0) return false;
         return buffer.loadFromSamples(samples, (sf::Uint64)count, (unsigned)channelCount,
@@ -53,17 +103,39 @@ class SfmlPlayer : public SfmlSource<AudioPlayer, sf::Sound> {
     void SetBuffer(AudioSampleBuffer* b) override { source.setBuffer(static_cast<SfmlBuffer*>(b)->buffer); }
 };
 
-class SfmlMusic : public SfmlSource<MusicStream, sf::Music> {
+// The file a music channel streams from. A base listed before the player, so that it is
+// destroyed after the player, which stops and lets go of it first.
+struct MusicFile {
+    std::unique_ptr<FdStream> file;
+};
+
+class SfmlMusic : private MusicFile, public SfmlSource<MusicStream, sf::Music> {
   public:
     bool OpenFromFile(const char* path) override {
-        if (IsRegularFile(path)) return source.openFromFile(path);
-        // Refused: the channel still ends as any failed open leaves it (stopped, nothing
-        // open), through an open of "" that fails at once; its complaint about "" is not
-        // the script's business.
+        bool refused = false;
+        std::unique_ptr<FdStream> next = OpenSoundFile(path, &refused);
+        bool ok = false;
+        if (next) {
+            // The channel reads `next` for as long as it stays open.
+            ok = source.openFromStream(*next);
+        } else if (!refused) {
+            ok = source.openFromFile(path);
+        }
+        // Any open first let go of what the channel held. A failed one ends like any
+        // failed open: stopped, nothing open, and no reader left on a stream freed here.
+        if (!ok) Close();
+        file = ok ? std::move(next) : nullptr;
+        return ok;
+    }
+
+  private:
+    // An open of "" fails at once after closing what the channel held; its complaint
+    // about "" is not the script's business.
+    void Close() {
         std::streambuf* complaints = sf::err().rdbuf(nullptr);
         source.openFromFile("");
         sf::err().rdbuf(complaints);
-        return false;
+        sf::err().clear();
     }
 };
 

@@ -238,8 +238,7 @@ bool DataBlock::IsEqual(const char* s) {
 
 bool DataBlock::ReadFile(const char* name) {
     // Anything but a regular file (a directory, a pipe, a device) counts as unopenable.
-    if (!IsRegularFile(name)) return false;
-    FILE* f = fopen(name, "rb");
+    FILE* f = FopenRegularFile(name, false);
     if (!f) return false;
     long size = -1;
     if (fseek(f, 0, SEEK_END) == 0) size = ftell(f);
@@ -259,7 +258,9 @@ bool DataBlock::ReadFile(const char* name) {
 }
 
 void DataBlock::WriteFile(const char* name) {
-    FILE* f = fopen(name, "wb");
+    // Only a regular file is written: a pipe would wait for a reader, a device or folder
+    // is no file to replace.
+    FILE* f = FopenRegularFile(name, true);
     if (!f) return;
     int n = len;
     // One trailing terminator is left out; an empty block gives an empty file.

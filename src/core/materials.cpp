@@ -24,10 +24,14 @@ Texture::~Texture() {}
 bool Texture::Load(const char* newPath, bool flag) {
     if (newPath) SetPath(newPath);
     const char* name = newPath ? newPath : path;
+    // The bytes come through the byte buffer's reader, which opens the name once and only
+    // as a regular file (a pipe named as a picture would otherwise hold the engine).
+    DataBlock bytes;
+    if (!bytes.ReadFile(name)) return false;
     sf::Image image;
     // sf::Image reports failures on its own error stream; a failed load prints nothing.
     std::streambuf* errBuf = sf::err().rdbuf(nullptr);
-    bool ok = image.loadFromFile(std::string(name));
+    bool ok = image.loadFromMemory(bytes.Ptr(), (std::size_t)bytes.Len());
     sf::err().rdbuf(errBuf);
     sf::err().clear();
     if (!ok) return false;
@@ -264,7 +268,8 @@ void CaptureScreen(int width, int height, const char* folder) {
     char digits[16];
     IntToStr(number, digits, 3);
     std::string path = std::string(folder) + "/capture" + digits + ".bmp";
-    FILE* file = fopen(path.c_str(), "wb");
+    // Only a regular file is written: a pipe of that name would wait for a reader.
+    FILE* file = FopenRegularFile(path.c_str(), true);
     if (!buffer) {
         if (file) fclose(file);
         return;

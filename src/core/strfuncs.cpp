@@ -2,7 +2,9 @@
 #include "strfuncs.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 int strlength(const char* s) {
     int n = 0;
@@ -214,15 +216,40 @@ void GetFileNameNoExt(const char* path, char* out) {
     strcopy(path + start, out, count < 32 ? count : 32);
 }
 
-bool IsRegularFile(const char* path) {
+int OpenRegularFile(const char* path, bool forWriting, bool* notRegular) {
+    if (notRegular) *notRegular = false;
+    if (!path) return -1;
+    // O_NONBLOCK: a pipe opens at once for reading and fails at once for writing when no
+    // reader waits. O_NOCTTY: a terminal we only look at must not become ours.
+    int flags = (forWriting ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_NOCTTY;
+    int fd = open(path, flags, 0666);
+    if (fd < 0) return -1;
     struct stat st;
-    return path && stat(path, &st) == 0 && S_ISREG(st.st_mode);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (notRegular) *notRegular = true;
+        close(fd);
+        return -1;
+    }
+    int mode = fcntl(fd, F_GETFL);
+    if (mode == -1 || fcntl(fd, F_SETFL, mode & ~O_NONBLOCK) == -1 || (forWriting && ftruncate(fd, 0) != 0)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+FILE* FopenRegularFile(const char* path, bool forWriting) {
+    int fd = OpenRegularFile(path, forWriting);
+    if (fd < 0) return nullptr;
+    FILE* f = fdopen(fd, forWriting ? "wb" : "rb");
+    if (!f) close(fd);
+    return f;
 }
 
 char* file2string(const char* path) {
     // Anything but a regular file (a directory, a pipe, a device) counts as a file that
     // cannot be opened.
-    FILE* f = IsRegularFile(path) ? fopen(path, "r") : nullptr;
+    FILE* f = FopenRegularFile(path, false);
     if (!f) {
         fprintf(stderr, "Can't open file '%s' for reading\n", path);
         return nullptr;

@@ -2,6 +2,8 @@
 // and trust the caller for buffer sizes.
 #pragma once
 
+#include <cstdio>
+
 int strlength(const char* s);
 void strcopy(const char* src, char* dst, int n);
 void StrAppend(char* dst, const char* src, int max);
@@ -17,8 +19,16 @@ bool findString(const char* word, const char* list);
 void GetNextLine(const char* text, int& pos, char* out, int max);
 bool GetLineWord(const char* line, char* out, int index);
 void GetFileNameNoExt(const char* path, char* out);
-// Whether `path` names a regular file. Only those can be read whole: a folder holds no
-// contents, opening a pipe waits for a writer, and a device such as /dev/zero never ends.
-bool IsRegularFile(const char* path);
+// Whole files are opened through these two. Only a regular file (or a symlink to one)
+// qualifies: a folder holds no contents, a pipe would hold the engine waiting for its
+// other end, and a device such as /dev/zero never ends. The open itself never waits, and
+// the check is made on the opened descriptor, so a name swapped for a pipe after a check
+// cannot slip through. For writing, the file is created when missing and emptied only once
+// it is known to be regular. The result is in blocking mode, ready for use.
+// OpenRegularFile returns the descriptor or -1; `notRegular`, when given, tells whether
+// the path opened but was no regular file (as opposed to not opening at all).
+int OpenRegularFile(const char* path, bool forWriting, bool* notRegular = nullptr);
+// The same as a byte-mode stream ("rb" or "wb"), or null.
+FILE* FopenRegularFile(const char* path, bool forWriting);
 // Returns a new[]-allocated text; the caller frees it with delete[].
 char* file2string(const char* path);
