@@ -402,9 +402,9 @@ TEST(StringToFloat, ReadsLeadingNumbersOnly) {
     EXPECT_EQ(stringToFloat(nullptr), 0.0f);
 }
 
-// Plain decimals are read without atof: every result must be atof's to the bit, at the edges
-// where one more digit sends a number back to atof (19 digits, 2^53) and on numbers halfway
-// between two floats.
+// Plain decimals are read without atof: every result must be atof's to the bit, on long
+// digit strings, on numbers halfway between two floats, and on words that only atof reads
+// as it does (hex, exponents out of the double range, a number cut short).
 TEST(StringToFloat, PlainDecimalsGiveExactlyWhatAtofGives) {
     std::vector<std::string> words = {"9007199254740991",
                                       "9007199254740992",
@@ -413,7 +413,14 @@ TEST(StringToFloat, PlainDecimalsGiveExactlyWhatAtofGives) {
                                       "+.5",
                                       ".",
                                       "1.2.3",
-                                      "\t1.5"};
+                                      "\t1.5",
+                                      "0x1A",
+                                      "-1e400",
+                                      "1e-400",
+                                      "2.5e-3",
+                                      "1e",
+                                      "+-1",
+                                      "-inf"};
     std::mt19937 rng(7);
     for (int i = 0; i < 100000; i++) {
         std::string w = i % 3 == 0 ? "-" : i % 7 == 0 ? "+" : "";

@@ -263,12 +263,14 @@ TEST(NoiseValues, TableWrittenDirectlyIsUsed) {
     EXPECT_EQ(BitsOf(n.Noise(10.1f, 20.2f, -5.5f)), BitsOf(ten.Noise(10.1f, 20.2f, -5.5f)));
 }
 
-TEST(NoiseValues, NonFinitePointsGiveZero) {
+TEST(NoiseValues, NaNPointsGiveNaNInfinitePointsZero) {
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    const float bad[][3] = {{0, 0, nan}, {nan, 0.5f, 2}, {inf, -inf, 0},
-                            {1, inf, 0}, {-inf, 0, 0},   {3, 4, -inf}};
+    const float nans[][3] = {{0, 0, nan}, {nan, 0.5f, 2}, {inf, nan, 0}};
+    const float infs[][3] = {{inf, -inf, 0}, {1, inf, 0}, {-inf, 0, 0}, {3, 4, -inf}};
     SimplexNoise n(1);
-    for (const auto& p : bad)
+    for (const auto& p : nans)
+        EXPECT_TRUE(std::isnan(n.Noise(p[0], p[1], p[2]))) << p[0] << ", " << p[1] << ", " << p[2];
+    for (const auto& p : infs)
         EXPECT_EQ(BitsOf(n.Noise(p[0], p[1], p[2])), 0u) << p[0] << ", " << p[1] << ", " << p[2];
     EXPECT_EQ(BitsOf(n.Noise(0.5f, 0.25f, 0.125f)), 0xbda562b6u);
 }

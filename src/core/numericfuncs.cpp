@@ -202,10 +202,11 @@ static inline NoiseF4 SelectF4(NoiseI4 mask, NoiseF4 yes, NoiseF4 no) {
 }
 
 float SimplexNoise::Noise(float x, float y, float z) {
-    // A NaN or infinite coordinate is no point of any cell (a NaN defeats every
-    // comparison of the corner walk): its value is 0. x - x is 0 for a finite x, NaN
-    // otherwise.
-    if (!((x - x) + (y - y) + (z - z) == 0.0f)) return 0.0f;
+    // x - x is 0 for a finite x, NaN otherwise. A NaN coordinate makes every working
+    // value NaN, so the value is NaN, as the arithmetic gives it; it returns here because
+    // a NaN defeats every comparison of the corner walk, which would then step along no
+    // axis. An infinite coordinate is no point of any cell: its value is 0.
+    if (!((x - x) + (y - y) + (z - z) == 0.0f)) return (x != x || y != y || z != z) ? x + y + z : 0.0f;
     if (std::memcmp(hashT, T, sizeof T) != 0) BuildHashTable();
 
     // The cell origin: fastfloor of x + s, y + s and z + s in three lanes. A float is
