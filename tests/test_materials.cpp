@@ -6,6 +6,7 @@
 #include "glplatform.h"
 #include "materials.h"
 #include "programKind.h"
+#include "scratch.h"
 #include "shadering.h"
 #include <SFML/Graphics/Image.hpp>
 #include <cstdio>
@@ -20,12 +21,6 @@ using testing::internal::GetCapturedStderr;
 using testing::internal::GetCapturedStdout;
 
 namespace {
-
-std::string TempDir() {
-    char templ[] = "/tmp/velk-tex-XXXXXX";
-    char* d = mkdtemp(templ);
-    return d ? std::string(d) : std::string("/tmp");
-}
 
 // Writes a PNG of w x h pixels; the left half in `left`, the right half in `right`.
 void WritePng(const std::string& path, unsigned w, unsigned h, sf::Color left, sf::Color right) {
@@ -70,12 +65,12 @@ void Quad(float x0, float y0, float x1, float y1) {
 
 class TextureGL : public GLTest {
   protected:
-    std::string dir;
+    ScratchDir scratch{"velk-tex"};
+    std::string dir = scratch.Path();
     void SetUp() override {
         GLTest::SetUp();
         ASSERT_NO_FATAL_FAILURE(LoadExtensionsQuietly());
         ASSERT_TRUE(vgl::FramebufferEntryPointsReady());
-        dir = TempDir();
     }
     void TearDown() override {
         glBindFramebufferEXT_PTR(GL_FRAMEBUFFER_EXT, 0);
