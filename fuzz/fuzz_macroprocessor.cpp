@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
-static char scratchDir[] = "/tmp/velk_fuzz_macro_XXXXXX";
+static char scratchDir[4096];
 
 static void RemoveScratch() {
     remove("lib.txt");
@@ -21,7 +21,10 @@ static void RemoveScratch() {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Pasted files and "processed.lua" live in a scratch folder, with two files to paste:
     // one in the dialect and one that pastes itself. Paths given to the fuzzer must
-    // therefore be absolute.
+    // therefore be absolute. In $TMPDIR where set (fuzz/run.sh points it at a folder that it
+    // removes afterwards, whatever the targets leave).
+    const char* base = getenv("TMPDIR");
+    snprintf(scratchDir, sizeof scratchDir, "%s/velk_fuzz_macro_XXXXXX", base && *base ? base : "/tmp");
     if (!mkdtemp(scratchDir) || chdir(scratchDir) != 0) abort();
     atexit(RemoveScratch);
     FILE* f = fopen("lib.txt", "wb");

@@ -14,9 +14,10 @@
 #include <initializer_list>
 #include <unistd.h>
 
-// In memory where the system offers it: a file rewritten for every input costs disk
-// writes on an ordinary file system.
-static char scratchDir[64];
+// In $TMPDIR where set (fuzz/run.sh points it at a folder in memory that it removes
+// afterwards, whatever the targets leave), else in memory where the system offers it: a
+// file rewritten for every input costs disk writes on an ordinary file system.
+static char scratchDir[4096];
 
 static void RemoveScratch() {
     remove("in.obj");
@@ -25,7 +26,8 @@ static void RemoveScratch() {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Paths given to the fuzzer must therefore be absolute.
-    for (const char* base : {"/dev/shm", "/tmp"}) {
+    for (const char* base : {(const char*)getenv("TMPDIR"), "/dev/shm", "/tmp"}) {
+        if (!base || !*base) continue;
         snprintf(scratchDir, sizeof scratchDir, "%s/velk_fuzz_obj_XXXXXX", base);
         if (mkdtemp(scratchDir)) break;
         scratchDir[0] = 0;

@@ -14,6 +14,13 @@ targets=(macroprocessor objreader packedmesh shadsplit cursor)
 atOnce=${3:-${#targets[@]}}
 runs="$out/runs"
 mkdir -p "$runs"
+# The targets make their scratch folders in $TMPDIR: one folder of this run's own (in memory
+# where the system offers it), removed at the end whatever a target left behind.
+parent=${TMPDIR:-/dev/shm}
+{ [ -d "$parent" ] && [ -w "$parent" ]; } || parent=/tmp
+scratch=$(mktemp -d "$parent/velk-fuzz-XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR=$scratch
 for t in "${targets[@]}"; do
     while [ "$(jobs -rp | wc -l)" -ge "$atOnce" ]; do wait -n || true; done
     mkdir -p "$out/corpus/$t"

@@ -9,7 +9,7 @@ SRC=$(cd "$2" && pwd)
 if [ -z "${VELK_E2E_NO_RANDR:-}" ]; then
     VELK_E2E_NO_RANDR=1 exec xvfb-run -a -s "-screen 0 1280x1024x24 -extension RANDR" bash "$0" "$BUILD" "$SRC"
 fi
-WORK=$(mktemp -d /tmp/velk-e2e-norandr-XXXXXX)
+WORK=$(mktemp -d "${TMPDIR:-/tmp}"/velk-e2e-norandr-XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/scripts"
 ln -s "$SRC/run/media" "$WORK/media"

@@ -10,7 +10,7 @@ SRC=$(cd "$2" && pwd)
 if [ -z "${VELK_E2E_OWN_X:-}" ]; then
     VELK_E2E_OWN_X=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$BUILD" "$SRC"
 fi
-WORK=$(mktemp -d /tmp/velk-e2e-big-XXXXXX)
+WORK=$(mktemp -d "${TMPDIR:-/tmp}"/velk-e2e-big-XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/scripts"
 ln -s "$SRC/run/media" "$WORK/media"

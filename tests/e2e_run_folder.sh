@@ -11,7 +11,7 @@ engine="$build/velkEngine"
 [ -x "$engine" ] || { echo "missing $engine"; exit 1; }
 command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
 export ALSOFT_DRIVERS=null
-work="$(mktemp -d /tmp/velk_e2e_runfolder.XXXXXX)"
+work="$(mktemp -d "${TMPDIR:-/tmp}"/velk_e2e_runfolder.XXXXXX)"
 xvfb_pid=""
 engine_pid=""
 cleanup() {

@@ -13,7 +13,7 @@ if [ -z "${VELK_E2E_OWN_X:-}" ]; then
     VELK_E2E_OWN_X=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$BUILD" "$SRC"
 fi
 VELKRUN="$BUILD/velkRun"
-WORK=$(mktemp -d /tmp/velk-e2e-XXXXXX)
+WORK=$(mktemp -d "${TMPDIR:-/tmp}"/velk-e2e-XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/scripts"
 ln -s "$SRC/run/media" "$WORK/media"

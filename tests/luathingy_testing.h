@@ -4,6 +4,7 @@
 
 #include "luaapi.h"
 #include "luathingy.h"
+#include "scratch.h"
 
 extern "C" {
 #include <lua-lpeg.h>
@@ -21,25 +22,17 @@ extern "C" {
 // A fresh working folder for one test: scripts/ and media/geom/quad.obj (the unit quad),
 // made the current directory until destruction.
 class TempWorkDir {
+    ScratchDir scratch{"velk-lua"};
+
   public:
-    std::string path;
-    std::string previous;
+    std::string path = scratch.Path();
 
     TempWorkDir() {
-        char buf[4096];
-        previous = getcwd(buf, sizeof buf) ? buf : ".";
-        char tmpl[] = "/tmp/velk-lua-XXXXXX";
-        path = mkdtemp(tmpl);
-        EXPECT_EQ(chdir(path.c_str()), 0);
+        EXPECT_TRUE(scratch.Enter());
         Mkdir("scripts");
         Mkdir("media");
         Mkdir("media/geom");
         Write("media/geom/quad.obj", ReadAll(std::string(VELK_SOURCE_DIR) + "/run/media/geom/quad.obj"));
-    }
-    ~TempWorkDir() {
-        if (chdir(previous.c_str()) != 0) perror("chdir");
-        std::string cmd = "rm -rf '" + path + "'";
-        if (system(cmd.c_str()) != 0) perror("rm");
     }
     static void Mkdir(const std::string& p) { EXPECT_EQ(system(("mkdir -p '" + p + "'").c_str()), 0); }
     static void Write(const std::string& p, const std::string& text) {

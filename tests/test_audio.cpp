@@ -162,8 +162,10 @@ void WriteWav(const std::string& path, const std::vector<short>& samples, int ch
 // Managers built with the recording backend installed; a fresh log for every test.
 class AudioLogic : public ::testing::Test {
   protected:
+    ScratchDir scratch{"velk-audio"}; // sound files are made in the working directory
     std::unique_ptr<AudioManager> am;
     void SetUp() override {
+        ASSERT_TRUE(scratch.Enter());
         SetAudioBackend(&gMock);
         gMock.players = 0; // players are named P0 .. P63 after their slots
         am.reset(new AudioManager);
@@ -517,8 +519,10 @@ TEST_F(AudioLogic, RefusedSamplesKeepTheOldOnes) {
 
 class MusicLogic : public ::testing::Test {
   protected:
+    ScratchDir scratch{"velk-audio"};
     std::unique_ptr<MusicManager> mm;
     void SetUp() override {
+        ASSERT_TRUE(scratch.Enter());
         SetAudioBackend(&gMock);
         gMock.musics = 0; // streams are named M0 .. M7 after their channels
         mm.reset(new MusicManager);
@@ -588,8 +592,10 @@ TEST_F(MusicLogic, ChannelsOutsideTheArrayAreIgnored) {
 
 class SilentAudio : public ::testing::TestWithParam<bool> {
   protected:
+    ScratchDir scratch{"velk-audio"};
     // true: built as velkRun with a backend installed; false: velkEngine without one.
     void SetUp() override {
+        ASSERT_TRUE(scratch.Enter());
         if (GetParam()) {
             SetCurrentProgram(ProgramKind::Run);
             SetAudioBackend(&gMock);
@@ -691,7 +697,11 @@ INSTANTIATE_TEST_SUITE_P(VelkRunOrNoBackend, SilentAudio, ::testing::Bool());
 
 class SfmlAudio : public ::testing::Test {
   protected:
-    void SetUp() override { InstallSfmlAudio(); }
+    ScratchDir scratch{"velk-audio"};
+    void SetUp() override {
+        ASSERT_TRUE(scratch.Enter());
+        InstallSfmlAudio();
+    }
     void TearDown() override { SetAudioBackend(nullptr); }
 };
 

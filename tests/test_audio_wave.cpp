@@ -3,6 +3,7 @@
 // Its own executable, because the device is configured before the first sound call.
 #include "audio.h"
 #include "audioSfml.h"
+#include "scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -20,14 +21,16 @@ namespace {
 
 // Points OpenAL Soft at its wave writer for this process (overriding the null driver of
 // the test environment) and removes the files it made when done. Must run before anything
-// in the process opens the sound device.
+// in the process opens the sound device. The sounds to play are made in its folder, the
+// working directory meanwhile.
 struct WaveDevice {
+    ScratchDir scratch{"velk-wave"};
     std::string wavePath, confPath;
     bool ok = false;
     WaveDevice() {
-        std::string pid = std::to_string(getpid());
-        wavePath = "/tmp/velk_wave_out_" + pid + ".wav";
-        confPath = "/tmp/velk_alsoft_" + pid + ".conf";
+        wavePath = scratch.File("out.wav");
+        confPath = scratch.File("alsoft.conf");
+        if (!scratch.Enter()) return;
         FILE* f = fopen(confPath.c_str(), "w");
         if (!f) return;
         fprintf(
@@ -38,12 +41,6 @@ struct WaveDevice {
         setenv("ALSOFT_CONF", confPath.c_str(), 1);
         setenv("ALSOFT_DRIVERS", "wave", 1);
         ok = true;
-    }
-    ~WaveDevice() {
-        remove(wavePath.c_str());
-        remove(confPath.c_str());
-        remove("velk_wave_effect.wav");
-        remove("velk_wave_music.ogg");
     }
 };
 

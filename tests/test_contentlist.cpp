@@ -4,6 +4,7 @@
 #include "glfixture.h"
 #include "glplatform.h"
 #include "materials.h"
+#include "scratch.h"
 #include "shadering.h"
 
 #include <SFML/Graphics/Image.hpp>
@@ -155,9 +156,7 @@ class ContentListGL : public GLTest {
     void SetUp() override {
         GLTest::SetUp();
         ASSERT_NE(getcwd(oldDir, sizeof oldDir), nullptr);
-        char tmpl[] = "/tmp/velk-content-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        dir = scratch.Path();
         ASSERT_EQ(chdir(dir.c_str()), 0);
         ASSERT_EQ(mkdir("data", 0755), 0);
         ASSERT_EQ(mkdir("data/textures", 0755), 0);
@@ -166,8 +165,6 @@ class ContentListGL : public GLTest {
     void TearDown() override {
         glUseProgramObjectARB_PTR(0);
         ASSERT_EQ(chdir(oldDir), 0);
-        std::string cmd = "rm -rf '" + dir + "'";
-        EXPECT_EQ(system(cmd.c_str()), 0);
     }
     // Real shader entry points, fetched quietly.
     static void ReadyShaders() {
@@ -186,6 +183,7 @@ class ContentListGL : public GLTest {
         glEnd();
     }
     char oldDir[4096];
+    ScratchDir scratch{"velk-content"};
     std::string dir;
 };
 

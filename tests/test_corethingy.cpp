@@ -2,6 +2,7 @@
 // folder, the space mapper, the window options of the command line, the choice of the
 // video mode, and what differs in velkRun.
 #include "corethingy_testing.h"
+#include "scratch.h"
 #include "spaceMapperLine2d.h"
 
 #include <gtest/gtest.h>
@@ -93,18 +94,8 @@ TEST(CoreDefaults, TypingModeAndCamScaleSetters) {
 
 class InTempDir : public ::testing::Test {
   protected:
-    fs::path old, dir;
-    void SetUp() override {
-        old = fs::current_path();
-        dir = fs::temp_directory_path() / ("velk_core_" + std::to_string(getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        fs::current_path(dir);
-    }
-    void TearDown() override {
-        fs::current_path(old);
-        fs::remove_all(dir);
-    }
+    ScratchDir dir{"velk-core"};
+    void SetUp() override { ASSERT_TRUE(dir.Enter()); }
     void WriteQuad() {
         fs::create_directories("media/geom");
         std::ofstream f("media/geom/quad.obj");

@@ -1,6 +1,7 @@
 // Byte buffer: growth, string and path assignment, the terminator rule, whole-file
 // reads and writes, the float block and the float log.
 #include "datablock.h"
+#include "scratch.h"
 
 #include "scratch.h"
 
@@ -17,12 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::string TempPath(const char* name) {
-    std::string dir = ::testing::TempDir();
-    if (dir.empty() || dir.back() != '/') dir += '/';
-    return dir + "velk_db_" + std::to_string(getpid()) + "_" + name;
-}
 
 std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -328,9 +323,10 @@ TEST(DataBlockStrings, AssignFromFileFormat) {
 }
 
 TEST(DataBlockFiles, ReadMissingFileKeepsContents) {
+    ScratchDir dir("velk-db");
     DataBlock b("keep");
     b.eof = true;
-    EXPECT_FALSE(b.ReadFile(TempPath("does_not_exist").c_str()));
+    EXPECT_FALSE(b.ReadFile(dir.File("does_not_exist").c_str()));
     EXPECT_EQ(b.len, 4);
     EXPECT_TRUE(b.IsEqual("keep"));
     EXPECT_TRUE(b.eof);
@@ -346,7 +342,8 @@ TEST(DataBlockFiles, ReadDirectoryFailsAndKeepsContents) {
 
 // Opening a pipe for reading waits for a writer: it must be refused, not opened.
 TEST(DataBlockFiles, ReadPipeFailsAndKeepsContents) {
-    std::string p = TempPath("pipe");
+    ScratchDir dir("velk-db");
+    std::string p = dir.File("pipe");
     unlink(p.c_str());
     ASSERT_EQ(mkfifo(p.c_str(), 0600), 0);
     alarm(20); // a regression hangs; the alarm ends it as a failure
@@ -358,7 +355,8 @@ TEST(DataBlockFiles, ReadPipeFailsAndKeepsContents) {
 }
 
 TEST(DataBlockFiles, ReadEmptyFile) {
-    std::string p = TempPath("empty");
+    ScratchDir dir("velk-db");
+    std::string p = dir.File("empty");
     Spit(p, "");
     DataBlock b("stuff");
     EXPECT_TRUE(b.ReadFile(p.c_str()));
@@ -370,8 +368,9 @@ TEST(DataBlockFiles, ReadEmptyFile) {
 }
 
 TEST(DataBlockFiles, ReadIsByteExact) {
+    ScratchDir dir("velk-db");
     std::string bytes("a\r\nb\0c\n\r\xff\0\0", 11);
-    std::string p = TempPath("bytes");
+    std::string p = dir.File("bytes");
     Spit(p, bytes);
     DataBlock b;
     b.eof = true;
@@ -384,7 +383,8 @@ TEST(DataBlockFiles, ReadIsByteExact) {
 }
 
 TEST(DataBlockFiles, WriteLeavesOutOneTrailingZero) {
-    std::string p = TempPath("write");
+    ScratchDir dir("velk-db");
+    std::string p = dir.File("write");
     DataBlock s;
     s.SetString("abc");
     s.WriteFile(p.c_str());
@@ -409,7 +409,8 @@ TEST(DataBlockFiles, WriteLeavesOutOneTrailingZero) {
 }
 
 TEST(DataBlockFiles, WriteEmptyBlockTruncatesToEmptyFile) {
-    std::string p = TempPath("trunc");
+    ScratchDir dir("velk-db");
+    std::string p = dir.File("trunc");
     Spit(p, "previous");
     DataBlock b;
     b.WriteFile(p.c_str());
@@ -425,7 +426,8 @@ TEST(DataBlockFiles, WriteEmptyBlockTruncatesToEmptyFile) {
 }
 
 TEST(DataBlockFiles, WriteToUnopenablePathIsSilent) {
-    std::string p = TempPath("no_such_dir") + "/file.txt";
+    ScratchDir dir("velk-db");
+    std::string p = dir.File("no_such_dir") + "/file.txt";
     DataBlock b("data");
     testing::internal::CaptureStdout();
     b.WriteFile(p.c_str());
@@ -491,6 +493,8 @@ TEST(FloatDataBlock, PointerFollowsGrowthThroughAddVal) {
 }
 
 TEST(FloatLog, TwoDumpsShareALine) {
+    ScratchDir dir("velk-db"); // the log is written in the working directory
+    ASSERT_TRUE(dir.Enter());
     ClearLog();
     EXPECT_EQ(Slurp("VLLOG.txt"), "");
     DataBlock b;

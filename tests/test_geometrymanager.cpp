@@ -3,6 +3,7 @@
 #include "geometry.h"
 #include "glfixture.h"
 #include "programKind.h"
+#include "scratch.h"
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -16,20 +17,8 @@ namespace {
 // A private folder for the test's OBJ files, removed afterwards.
 class ObjFolder {
   public:
-    std::string dir;
-    std::vector<std::string> files;
-    ObjFolder() {
-        std::string tmpl = testing::TempDir() + "velkgeomXXXXXX";
-        std::vector<char> buf(tmpl.begin(), tmpl.end());
-        buf.push_back(0);
-        dir = mkdtemp(buf.data()) ? buf.data() : testing::TempDir();
-        dir += "/";
-    }
-    ~ObjFolder() {
-        for (auto& f : files)
-            remove(f.c_str());
-        rmdir(dir.c_str());
-    }
+    ScratchDir scratch{"velk-geom"};
+    std::string dir = scratch.Path() + "/";
     std::string Write(const std::string& name, const std::string& text) {
         std::string path = dir + name;
         FILE* f = fopen(path.c_str(), "wb");
@@ -37,7 +26,6 @@ class ObjFolder {
             fwrite(text.data(), 1, text.size(), f);
             fclose(f);
         }
-        files.push_back(path);
         return path;
     }
 };

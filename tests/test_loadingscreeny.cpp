@@ -4,6 +4,7 @@
 #include "corethingy_testing.h"
 #include "glfixture.h"
 #include "loadingscreeny.h"
+#include "scratch.h"
 
 #include <GL/gl.h>
 #include <cerrno>
@@ -49,13 +50,12 @@ std::vector<std::string> Names(LoadingScreeny& l) {
 // "prefs.txt" and "scripts/".
 class InLauncherDir : public ::testing::Test {
   protected:
+    ScratchDir scratch{"velk-launcher"};
     fs::path oldDir, dir;
 
     void SetUp() override {
         oldDir = fs::current_path();
-        std::string tmpl = (fs::temp_directory_path() / "velk_launcher_XXXXXX").string();
-        ASSERT_NE(mkdtemp(&tmpl[0]), nullptr);
-        dir = tmpl;
+        dir = scratch.Path();
         // Only what the launcher loads: the unit quad and the font.
         fs::path media = fs::path(VELK_SOURCE_DIR) / "run" / "media";
         for (const char* file : {"geom/quad.obj", "textures/font.png"}) {
@@ -66,7 +66,6 @@ class InLauncherDir : public ::testing::Test {
     }
     void TearDown() override {
         fs::current_path(oldDir);
-        fs::remove_all(dir);
     }
 
     void MakeScripts(const std::vector<std::string>& names) {

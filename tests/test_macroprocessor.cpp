@@ -2,6 +2,7 @@
 // whole rewritten programs, markers, pasting and the safety of malformed input.
 #include "datablock.h"
 #include "macroProcessor.h"
+#include "scratch.h"
 
 #include <gtest/gtest.h>
 #include <lua.hpp>
@@ -67,17 +68,14 @@ class MacroFilesTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_NE(getcwd(oldDir, sizeof oldDir), nullptr);
-        char tmpl[] = "/tmp/velk_macro_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        dir = scratch.Path();
         ASSERT_EQ(chdir(dir.c_str()), 0);
     }
     void TearDown() override {
         ASSERT_EQ(chdir(oldDir), 0);
-        std::string cmd = "rm -rf '" + dir + "'";
-        EXPECT_EQ(system(cmd.c_str()), 0);
     }
     char oldDir[4096];
+    ScratchDir scratch{"velk-macro"};
     std::string dir;
 };
 
@@ -405,8 +403,9 @@ TEST_F(MacroFilesTest, OutputParsedInPastedFileWritesItsOwnOutput) {
 }
 
 TEST(MacroRewrite, NoMarkerWritesNoFile) {
-    // Runs in the test working directory; only a marker may create the file.
-    remove("processed.lua");
+    // Only a marker may create the file.
+    ScratchDir dir("velk-macro");
+    ASSERT_TRUE(dir.Enter());
     Rewrite("x = 1\n");
     EXPECT_EQ(ReadText("processed.lua"), "<missing>");
 }

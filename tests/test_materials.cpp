@@ -23,12 +23,6 @@ using testing::internal::GetCapturedStdout;
 
 namespace {
 
-std::string TempDir() {
-    char templ[] = "/tmp/velk-tex-XXXXXX";
-    char* d = mkdtemp(templ);
-    return d ? std::string(d) : std::string("/tmp");
-}
-
 // Writes a PNG of w x h pixels; the left half in `left`, the right half in `right`.
 void WritePng(const std::string& path, unsigned w, unsigned h, sf::Color left, sf::Color right) {
     sf::Image img;
@@ -72,12 +66,12 @@ void Quad(float x0, float y0, float x1, float y1) {
 
 class TextureGL : public GLTest {
   protected:
-    std::string dir;
+    ScratchDir scratch{"velk-tex"};
+    std::string dir = scratch.Path();
     void SetUp() override {
         GLTest::SetUp();
         ASSERT_NO_FATAL_FAILURE(LoadExtensionsQuietly());
         ASSERT_TRUE(vgl::FramebufferEntryPointsReady());
-        dir = TempDir();
     }
     void TearDown() override {
         glBindFramebufferEXT_PTR(GL_FRAMEBUFFER_EXT, 0);

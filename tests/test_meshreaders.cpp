@@ -1,6 +1,7 @@
 // Tests of the mesh readers: the OBJ text subset with its segments and names, and the
 // packed mesh segment read byte for byte, including the unsafe inputs they must survive.
 #include "geometry.h"
+#include "scratch.h"
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -354,7 +355,8 @@ TEST(ObjReader, FacesTheArrayCannotTakeAreNotCounted) {
 }
 
 TEST(ObjReader, SingleFileReaderTakesTheFirstSegmentOnly) {
-    std::string path = std::string(testing::TempDir()) + "velk_single_" + std::to_string(getpid()) + ".obj";
+    ScratchDir dir("velk-mesh");
+    std::string path = dir.File("single.obj");
     FILE* f = fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     fputs("o first\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\no second\nf 1 2 3 1\n", f);

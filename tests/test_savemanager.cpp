@@ -1,6 +1,7 @@
 // Tests of the save data files: written and read whole, named exactly by the key.
 #include "programKind.h"
 #include "savemanager.h"
+#include "scratch.h"
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <cstdlib>
@@ -12,14 +13,13 @@ namespace {
 // Each test works in a fresh folder, since save files live in the working directory.
 class SaveTest : public ::testing::Test {
   protected:
+    ScratchDir scratch{"velk-save"};
     std::string old, dir;
     void SetUp() override {
         char buf[4096];
         ASSERT_NE(getcwd(buf, sizeof buf), nullptr);
         old = buf;
-        char templ[] = "/tmp/velk-save-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        dir = templ;
+        dir = scratch.Path();
         ASSERT_EQ(chdir(dir.c_str()), 0);
     }
     void TearDown() override {

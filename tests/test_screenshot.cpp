@@ -18,12 +18,6 @@ using testing::internal::GetCapturedStdout;
 
 namespace {
 
-std::string TempDir() {
-    char templ[] = "/tmp/velk-shot-XXXXXX";
-    char* d = mkdtemp(templ);
-    return d ? std::string(d) : std::string("/tmp");
-}
-
 void Touch(const std::string& path) {
     FILE* f = fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr) << path;
@@ -103,12 +97,14 @@ void CheckHeader(const std::vector<unsigned char>& b, int w, int h, unsigned str
 } // namespace
 
 TEST(CaptureNumber, EmptyFolderStartsAtZero) {
-    std::string dir = TempDir();
+    ScratchDir scratch("velk-shot");
+    std::string dir = scratch.Path();
     EXPECT_EQ(Next(dir), 0);
 }
 
 TEST(CaptureNumber, FollowsTheHighestNumber) {
-    std::string dir = TempDir();
+    ScratchDir scratch("velk-shot");
+    std::string dir = scratch.Path();
     Touch(dir + "/capture004.bmp");
     Touch(dir + "/capture012.bmp");
     Touch(dir + "/other.bmp");
@@ -116,7 +112,8 @@ TEST(CaptureNumber, FollowsTheHighestNumber) {
 }
 
 TEST(CaptureNumber, ThreeCharactersAreReadWhateverTheyAre) {
-    std::string dir = TempDir();
+    ScratchDir scratch("velk-shot");
+    std::string dir = scratch.Path();
     // "12." counts as 100 + 20 + ('.' - '0') = 118.
     Touch(dir + "/capture12.bmp");
     EXPECT_EQ(Next(dir), 119);
@@ -130,7 +127,8 @@ TEST(CaptureNumber, ThreeCharactersAreReadWhateverTheyAre) {
 }
 
 TEST(CaptureNumber, NamesTooShortDoNotCount) {
-    std::string dir = TempDir();
+    ScratchDir scratch("velk-shot");
+    std::string dir = scratch.Path();
     Touch(dir + "/capture");
     Touch(dir + "/capture9");
     Touch(dir + "/capture99");
@@ -140,7 +138,8 @@ TEST(CaptureNumber, NamesTooShortDoNotCount) {
 }
 
 TEST(CaptureNumber, NumberingGoesOnPast999) {
-    std::string dir = TempDir();
+    ScratchDir scratch("velk-shot");
+    std::string dir = scratch.Path();
     Touch(dir + "/capture999.bmp");
     EXPECT_EQ(Next(dir), 1000);
     Touch(dir + "/capture1000.bmp");
@@ -169,7 +168,8 @@ TEST(BMPFile, RowStrides) {
 }
 
 TEST(BMPFile, Width1024) {
-    std::string path = TempDir() + "/a.bmp";
+    ScratchDir scratch("velk-shot");
+    std::string path = scratch.File("a.bmp");
     std::vector<unsigned char> rows = WriteSample(path, 1024, 768);
     std::vector<unsigned char> b = ReadAllBytes(path);
     CheckHeader(b, 1024, 768, 3072);
@@ -179,7 +179,8 @@ TEST(BMPFile, Width1024) {
 }
 
 TEST(BMPFile, Width1366HasTwoPaddingBytesARow) {
-    std::string path = TempDir() + "/b.bmp";
+    ScratchDir scratch("velk-shot");
+    std::string path = scratch.File("b.bmp");
     WriteSample(path, 1366, 768);
     std::vector<unsigned char> b = ReadAllBytes(path);
     CheckHeader(b, 1366, 768, 4100);
@@ -198,7 +199,8 @@ TEST(BMPFile, Width1366HasTwoPaddingBytesARow) {
 class ScreenshotGL : public GLTest {};
 
 TEST_F(ScreenshotGL, CapturesTheWindowBottomRowFirst) {
-    std::string dir = TempDir();
+    ScratchDir scratch("velk-shot");
+    std::string dir = scratch.Path();
     glClearColor(0, 0, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     glColor3f(1, 0, 0);
@@ -275,7 +277,8 @@ TEST_F(ScreenshotGL, APipeNamedAsTheNextFileReceivesNothing) {
 }
 
 TEST_F(ScreenshotGL, EmptyWindowSizeWritesNothing) {
-    std::string dir = TempDir();
+    ScratchDir scratch("velk-shot");
+    std::string dir = scratch.Path();
     CaptureStdout();
     CaptureScreen(0, 256, dir.c_str());
     CaptureScreen(256, -3, dir.c_str());

@@ -85,12 +85,6 @@ class ExtensionsTest : public ::testing::Test {
     }
 };
 
-std::string TempDir() {
-    char templ[] = "/tmp/velk-shad-XXXXXX";
-    char* d = mkdtemp(templ);
-    return d ? std::string(d) : std::string("/tmp");
-}
-
 void WriteText(const std::string& path, const std::string& text) {
     FILE* f = fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr) << path;
@@ -292,7 +286,8 @@ TEST(ShadSplit, LongLinesAreCutTo255WithAWarning) {
 }
 
 TEST(ShadSplit, IncludesComeFromTheIncludeFolderByteForByte) {
-    std::string dir = TempDir();
+    ScratchDir scratch("velk-shad");
+    std::string dir = scratch.Path();
     ASSERT_EQ(mkdir((dir + "/include").c_str(), 0755), 0);
     // No final line end: the next line of the .shad file continues its last line.
     WriteText(dir + "/include/common.glsl", "float k;\r\n#INCLUDE <other>\nfloat j;");
@@ -307,7 +302,8 @@ TEST(ShadSplit, IncludesComeFromTheIncludeFolderByteForByte) {
 }
 
 TEST(ShadSplit, IncludeProblems) {
-    std::string dir = TempDir();
+    ScratchDir scratch("velk-shad");
+    std::string dir = scratch.Path();
     ASSERT_EQ(mkdir((dir + "/include").c_str(), 0755), 0);
     WriteText(dir + "/include/a.glsl", "AAA");
     std::string folder = dir + "/";
@@ -330,7 +326,8 @@ TEST(ShadSplit, IncludeProblems) {
 }
 
 TEST(ShadSplit, IncludesAndMetaFilesThatAreNoRegularFilesAreRefused) {
-    std::string dir = TempDir();
+    ScratchDir scratch("velk-shad");
+    std::string dir = scratch.Path();
     ASSERT_EQ(mkdir((dir + "/include").c_str(), 0755), 0);
     ASSERT_EQ(mkfifo((dir + "/include/pipe").c_str(), 0600), 0);
     ASSERT_EQ(symlink("/dev/zero", (dir + "/include/zero").c_str()), 0);
@@ -351,7 +348,8 @@ TEST(ShadSplit, IncludesAndMetaFilesThatAreNoRegularFilesAreRefused) {
 }
 
 TEST(ShaderFiles, ReadfileReadsTheWholeFileInPieces) {
-    std::string dir = TempDir();
+    ScratchDir scratch("velk-shad");
+    std::string dir = scratch.Path();
     std::string text(250, 'q');
     text[0] = 'a';
     text[249] = 'z';
@@ -411,12 +409,12 @@ const char* kColourShad = "// a quad in the colour (level, 0.5, 0.25)\n"
 
 class ShaderGL : public GLTest {
   protected:
-    std::string dir;
+    ScratchDir scratch{"velk-shad"};
+    std::string dir = scratch.Path();
     void SetUp() override {
         GLTest::SetUp();
         ASSERT_NO_FATAL_FAILURE(LoadExtensionsQuietly());
         ASSERT_TRUE(vgl::ShaderEntryPointsReady());
-        dir = TempDir();
         ASSERT_EQ(mkdir((dir + "/include").c_str(), 0755), 0);
         WriteText(dir + "/include/uniforms.glsl", "uniform float level;\nuniform float unused;\n");
         WriteText(dir + "/colour.shad", kColourShad);

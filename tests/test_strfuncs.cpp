@@ -1,6 +1,7 @@
 // C-string helpers: comparisons with and without case, copying, conversions, searching,
 // line and word splitting, file names and whole-file text.
 #include "strfuncs.h"
+#include "scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -264,7 +265,8 @@ TEST(StrPaths, GetFileNameNoExt) {
 }
 
 TEST(StrFiles, File2String) {
-    std::string path = ::testing::TempDir() + "/velk_f2s_" + std::to_string(getpid());
+    ScratchDir dir("velk-str");
+    std::string path = dir.File("f2s");
     {
         std::ofstream out(path, std::ios::binary);
         out << "line one\nline two";

@@ -5,7 +5,8 @@
 
 class ScratchDir {
   public:
-    // A new, empty folder named after `prefix` under the system's temporary folder.
+    // A new, empty folder named after `prefix` under the system's temporary folder ($TMPDIR
+    // where set, else /tmp).
     explicit ScratchDir(const char* prefix = "velk");
     ~ScratchDir();
 
@@ -13,9 +14,14 @@ class ScratchDir {
     // Path() + "/" + name.
     std::string File(const std::string& name) const;
 
+    // Makes the folder the working directory until the object goes, for code that reads
+    // and writes relative paths; the previous one is restored before the folder is removed.
+    bool Enter();
+
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
   private:
     std::string path;
+    std::string previous;
 };
