@@ -479,3 +479,22 @@ TEST_F(TextCacheGL, LayoutsMatchByFloatEquality) {
     tm.CreateDrawText("z", &nan); // NaN equals nothing, itself included
     EXPECT_EQ(tm.texts.Count(), 3);
 }
+
+TEST_F(TextCacheGL, ManyCopiesOfATextCostAFewKeyComparisonsEach) {
+    // Copies of one text, and texts with a NaN spacing (each call a new one), are added,
+    // reused and expired with a few comparisons each, not one per earlier copy.
+    const int n = 1000;
+    TextManager tm;
+    GeomTextParams nan = Params(1, 0, std::nanf(""));
+    for (int i = 0; i < n; ++i) {
+        tm.AddText("x", nullptr);
+        tm.CreateDrawText("y", &nan);
+    }
+    tm.TimeStep(4.5f, 0.5f);
+    tm.CreateDrawText("x", nullptr);
+    EXPECT_EQ(static_cast<TextObj*>(tm.texts.Get(0))->lastDrawn, 4.5f); // the oldest copy
+    tm.TimeStep(6.0f, 0.5f);                                           // the others expire
+    ASSERT_EQ(tm.texts.Count(), 1);
+    EXPECT_EQ(tm.lastId, 2 * n - 1);
+    EXPECT_LT(tm.IndexCompares(), 10LL * n);
+}

@@ -4,6 +4,10 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 FontProps::FontProps() {
     for (int c = 0; c < 256; ++c) {
@@ -97,112 +101,130 @@ TextObj::TextObj() : id(0), lastDrawn(0) {}
 // The mesh (with its GL buffers) goes first, then the text.
 TextObj::~TextObj() {}
 
-TextManager::TextManager() : lastId(-1), lifetime(5.0f), now(0), index(nullptr), indexSize(0), indexUsed(0) {
+// The cached texts by string and layout. Each key has one group that lists its texts
+// oldest first, so the text a walk of `texts` from the oldest would meet is the group's
+// first, and adding or removing one copy costs the same however many the key has. A
+// cached text's `text` and `params` are its key: they stay as built. A layout with a NaN
+// spacing equals no other (float equality), so such texts are never looked up and not
+// kept here; -0 finds 0.
+struct TextManager::Index {
+    struct Key {
+        std::string_view text;
+        GeomTextParams params;
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const {
+            size_t h = std::hash<std::string_view>()(k.text);
+            for (unsigned v : {(unsigned)k.params.align, FloatBits(k.params.letterSpacing),
+                               FloatBits(k.params.lineSpacing)})
+                h = (h ^ v) * 0x100000001b3ull;
+            return h ^ (h >> 29);
+        }
+        static unsigned FloatBits(float f) {
+            if (f == 0) return 0; // -0 and 0 are equal, so they hash alike
+            unsigned bits;
+            memcpy(&bits, &f, sizeof bits);
+            return bits;
+        }
+    };
+    struct KeyEqual {
+        long long* compares;
+        bool operator()(const Key& a, const Key& b) const {
+            *compares += 1;
+            return a.params.align == b.params.align && a.params.letterSpacing == b.params.letterSpacing &&
+                   a.params.lineSpacing == b.params.lineSpacing && a.text == b.text;
+        }
+    };
+    struct PtrEqual {
+        long long* compares;
+        bool operator()(const TextObj* a, const TextObj* b) const {
+            *compares += 1;
+            return a == b;
+        }
+    };
+
+    struct Copy;
+    struct Group {
+        std::string text; // what the key's view shows
+        GeomTextParams params;
+        Copy* oldest = nullptr;
+        Copy* newest = nullptr;
+    };
+    struct Copy {
+        TextObj* obj;
+        Group* group;
+        Copy* older;
+        Copy* newer;
+    };
+
+    long long compares = 0;
+    std::unordered_map<Key, std::unique_ptr<Group>, KeyHash, KeyEqual> groups;
+    std::unordered_map<const TextObj*, Copy, std::hash<const TextObj*>, PtrEqual> copies;
+
+    Index() : groups(0, KeyHash(), KeyEqual{&compares}), copies(0, std::hash<const TextObj*>(), PtrEqual{&compares}) {}
+
+    static bool Unmatchable(const GeomTextParams& p) {
+        return std::isnan(p.letterSpacing) || std::isnan(p.lineSpacing);
+    }
+
+    TextObj* Oldest(const char* text, const GeomTextParams& params) {
+        if (Unmatchable(params)) return nullptr;
+        auto it = groups.find(Key{text, params});
+        return it == groups.end() ? nullptr : it->second->oldest->obj;
+    }
+
+    // `obj` is the newest text: it goes last in its group.
+    void Add(TextObj* obj) {
+        if (Unmatchable(obj->params)) return;
+        Key key{obj->text.CStr(), obj->params};
+        auto it = groups.find(key);
+        if (it == groups.end()) {
+            auto group = std::make_unique<Group>();
+            group->text = key.text;
+            group->params = key.params;
+            Key own{group->text, group->params};
+            it = groups.emplace(own, std::move(group)).first;
+        }
+        Group* group = it->second.get();
+        Copy& copy = copies[obj];
+        copy = Copy{obj, group, group->newest, nullptr};
+        (group->newest ? group->newest->newer : group->oldest) = &copy;
+        group->newest = &copy;
+    }
+
+    // A text put into `texts` from outside was never added, and is not found here.
+    void Remove(TextObj* obj) {
+        auto it = copies.find(obj);
+        if (it == copies.end()) return;
+        Copy& copy = it->second;
+        Group* group = copy.group;
+        (copy.older ? copy.older->newer : group->oldest) = copy.newer;
+        (copy.newer ? copy.newer->older : group->newest) = copy.older;
+        copies.erase(it);
+        if (!group->oldest) groups.erase(groups.find(Key{group->text, group->params}));
+    }
+
+    // Gives back most of the tables once the cache has emptied out.
+    void Shrink() {
+        if (copies.bucket_count() > 64 && copies.size() * 8 < copies.bucket_count()) copies.rehash(0);
+        if (groups.bucket_count() > 64 && groups.size() * 8 < groups.bucket_count()) groups.rehash(0);
+    }
+};
+
+TextManager::TextManager() : lastId(-1), lifetime(5.0f), now(0), index(new Index()) {
     texts.freeItem = VLQ::DeleteAs<TextObj>;
 }
 
 TextManager::~TextManager() {
-    delete[] index;
+    delete index;
 }
 
-namespace {
-
-// Layouts match by float equality: -0 finds 0, and a NaN spacing finds nothing.
-bool SameText(TextObj* obj, const char* text, const GeomTextParams& params) {
-    return obj->params.align == params.align && obj->params.letterSpacing == params.letterSpacing &&
-           obj->params.lineSpacing == params.lineSpacing && obj->text.IsEqual(text);
+long long TextManager::IndexCompares() const {
+    return index->compares;
 }
 
-unsigned FloatKey(float f) {
-    if (f == 0) return 0; // -0 and 0 are equal, so they hash alike
-    unsigned bits;
-    memcpy(&bits, &f, sizeof bits);
-    return bits;
-}
-
-} // namespace
-
-unsigned TextManager::privHash(const char* text, const GeomTextParams& params) {
-    // FNV-1a over the bytes and the layout, then mixed so that the low bits, which pick
-    // the slot, depend on all of them.
-    unsigned h = 2166136261u;
-    for (const unsigned char* c = (const unsigned char*)text; *c; ++c)
-        h = (h ^ *c) * 16777619u;
-    unsigned layout[3] = {(unsigned)params.align, FloatKey(params.letterSpacing), FloatKey(params.lineSpacing)};
-    const unsigned char* bytes = (const unsigned char*)layout;
-    for (int i = 0; i < (int)sizeof layout; ++i)
-        h = (h ^ bytes[i]) * 16777619u;
-    h ^= h >> 16;
-    h *= 0x85ebca6bu;
-    h ^= h >> 13;
-    h *= 0xc2b2ae35u;
-    h ^= h >> 16;
-    return h;
-}
-
-TextObj* TextManager::privFind(const char* text, const GeomTextParams& params, unsigned hash) {
-    if (!index) return nullptr;
-    unsigned mask = (unsigned)indexSize - 1;
-    for (unsigned i = hash & mask; index[i].obj; i = (i + 1) & mask)
-        if (index[i].hash == hash && SameText(index[i].obj, text, params)) return index[i].obj;
-    return nullptr;
-}
-
-void TextManager::privIndex(TextObj* obj, unsigned hash) {
-    // At most half full, so that probe runs stay short. A resize indexes `obj` with the
-    // others: it is already in `texts`.
-    if ((indexUsed + 1) * 2 > indexSize)
-        privResizeIndex(indexSize ? indexSize * 2 : 64);
-    else
-        privPlace(obj, hash);
-}
-
-void TextManager::privPlace(TextObj* obj, unsigned hash) {
-    unsigned mask = (unsigned)indexSize - 1;
-    unsigned i = hash & mask;
-    while (index[i].obj)
-        i = (i + 1) & mask;
-    index[i].obj = obj;
-    index[i].hash = hash;
-    indexUsed += 1;
-}
-
-void TextManager::privUnindex(TextObj* obj) {
-    if (!index) return;
-    unsigned mask = (unsigned)indexSize - 1;
-    unsigned i = privHash(obj->text.CStr(), obj->params) & mask;
-    // A text is on the run from its home slot; one put into `texts` from outside is not
-    // indexed, and the run ends without it.
-    for (; index[i].obj != obj; i = (i + 1) & mask)
-        if (!index[i].obj) return;
-    // Move later entries of the run back into the hole when their home slot allows it,
-    // so that no run is broken; entries keep their order along the run.
-    for (unsigned j = (i + 1) & mask; index[j].obj; j = (j + 1) & mask) {
-        unsigned home = index[j].hash & mask;
-        bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
-        if (stays) continue;
-        index[i] = index[j];
-        i = j;
-    }
-    index[i].obj = nullptr;
-    indexUsed -= 1;
-}
-
-void TextManager::privResizeIndex(int size) {
-    delete[] index;
-    index = new IndexSlot[size];
-    for (int i = 0; i < size; ++i)
-        index[i].obj = nullptr;
-    indexSize = size;
-    indexUsed = 0;
-    // Oldest first, so that texts with the same key keep their order along a run.
-    for (int i = 0; i < texts.Count(); ++i) {
-        TextObj* obj = static_cast<TextObj*>(texts.Get(i));
-        privPlace(obj, privHash(obj->text.CStr(), obj->params));
-    }
-}
-
-TextObj* TextManager::privAdd(const char* text, GeomTextParams* params, unsigned hash) {
+int TextManager::AddText(char const* text, GeomTextParams* params) {
+    if (!text) text = "";
     TextObj* obj = new TextObj();
     lastId += 1;
     texts.Add(obj);
@@ -211,15 +233,8 @@ TextObj* TextManager::privAdd(const char* text, GeomTextParams* params, unsigned
     obj->params = GeomTextParams();
     if (params) obj->params = *params;
     obj->text.SetString(text);
-    privIndex(obj, hash);
-    return obj;
-}
-
-int TextManager::AddText(char const* text, GeomTextParams* params) {
-    if (!text) text = "";
-    GeomTextParams key;
-    if (params) key = *params;
-    return privAdd(text, params, privHash(text, key))->id;
+    index->Add(obj);
+    return obj->id;
 }
 
 void TextManager::Draw(int id) {
@@ -237,10 +252,13 @@ void TextManager::CreateDrawText(char const* text, GeomTextParams* params) {
     if (!text) text = "";
     GeomTextParams wanted;
     if (params) wanted = *params;
-    unsigned hash = privHash(text, wanted);
-    TextObj* obj = privFind(text, wanted, hash);
-    // A new text has the newest id, so it is the one a lookup of that id would draw.
-    if (!obj) obj = privAdd(text, params, hash);
+    TextObj* obj = index->Oldest(text, wanted);
+    // A new text has the newest id and is the last in `texts`: the one a lookup of its
+    // id would draw, found without the walk.
+    if (!obj) {
+        AddText(text, params);
+        obj = static_cast<TextObj*>(texts.Get(texts.Count() - 1));
+    }
     obj->mesh.Draw();
     obj->lastDrawn = now;
 }
@@ -257,7 +275,7 @@ void TextManager::TimeStep(float newNow, float step) {
     for (int i = 0; i < texts.Count(); ++i) {
         TextObj* obj = static_cast<TextObj*>(texts.Get(i));
         if (now - obj->lastDrawn > lifetime) {
-            privUnindex(obj);
+            index->Remove(obj);
             delete obj;
         } else {
             texts.items[kept++] = obj;
@@ -265,11 +283,5 @@ void TextManager::TimeStep(float newNow, float step) {
     }
     while (texts.Count() > kept)
         texts.Pop(-1);
-    // Give back most of the index once the cache has emptied out.
-    if (indexSize > 64 && indexUsed * 8 < indexSize) {
-        int size = 64; // at most a quarter full, well below the next growth
-        while (indexUsed * 4 > size)
-            size *= 2;
-        privResizeIndex(size);
-    }
+    index->Shrink();
 }
