@@ -1,13 +1,11 @@
 // textmesh: Geometry::CreateText, the font metrics and the text mesh cache.
 #include "textmesh.h"
 #include "strfuncs.h"
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <memory>
-#include <string>
-#include <string_view>
-#include <unordered_map>
+#include <vector>
 
 FontProps::FontProps() {
     for (int c = 0; c < 256; ++c) {
@@ -101,113 +99,198 @@ TextObj::TextObj() : id(0), lastDrawn(0) {}
 // The mesh (with its GL buffers) goes first, then the text.
 TextObj::~TextObj() {}
 
-// The cached texts by string and layout. Each key has one group that lists its texts
-// oldest first, so the text a walk of `texts` from the oldest would meet is the group's
-// first, and adding or removing one copy costs the same however many the key has. A
-// cached text's `text` and `params` are its key: they stay as built. A layout with a NaN
-// spacing equals no other (float equality), so such texts are never looked up and not
-// kept here; -0 finds 0.
+namespace {
+
+// Layouts match by float equality: -0 finds 0, and a NaN spacing finds nothing.
+bool SameText(TextObj* obj, const char* text, const GeomTextParams& params) {
+    return obj->params.align == params.align && obj->params.letterSpacing == params.letterSpacing &&
+           obj->params.lineSpacing == params.lineSpacing && obj->text.IsEqual(text);
+}
+
+unsigned FloatKey(float f) {
+    if (f == 0) return 0; // -0 and 0 are equal, so they hash alike
+    unsigned bits;
+    memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
+
+} // namespace
+
+// The cached texts by string and layout: open addressing with linear probing, at most half
+// full, one slot per key. A slot holds the key's oldest text and its later copies oldest
+// first, so the text a walk of `texts` from the oldest would meet is the slot's oldest,
+// and adding a copy costs the same however many the key has. Expired texts leave during
+// the sweep, which walks every cached text anyway: each slot they leave is filtered once.
+// A cached text's `text` and `params` are its key: they stay as built. A layout with a
+// NaN spacing equals no other, so such texts are never looked up and not kept here.
 struct TextManager::Index {
-    struct Key {
-        std::string_view text;
-        GeomTextParams params;
+    struct Slot {
+        TextObj* oldest;              // null: free
+        std::vector<TextObj*>* later; // null while the key has one text
+        unsigned hash;
+        bool leaving; // has texts that expire in the current sweep
     };
-    struct KeyHash {
-        size_t operator()(const Key& k) const {
-            size_t h = std::hash<std::string_view>()(k.text);
-            for (unsigned v : {(unsigned)k.params.align, FloatBits(k.params.letterSpacing),
-                               FloatBits(k.params.lineSpacing)})
-                h = (h ^ v) * 0x100000001b3ull;
-            return h ^ (h >> 29);
-        }
-        static unsigned FloatBits(float f) {
-            if (f == 0) return 0; // -0 and 0 are equal, so they hash alike
-            unsigned bits;
-            memcpy(&bits, &f, sizeof bits);
-            return bits;
-        }
-    };
-    struct KeyEqual {
-        long long* compares;
-        bool operator()(const Key& a, const Key& b) const {
-            *compares += 1;
-            return a.params.align == b.params.align && a.params.letterSpacing == b.params.letterSpacing &&
-                   a.params.lineSpacing == b.params.lineSpacing && a.text == b.text;
-        }
-    };
-    struct PtrEqual {
-        long long* compares;
-        bool operator()(const TextObj* a, const TextObj* b) const {
-            *compares += 1;
-            return a == b;
-        }
+    // A slot marked in the sweep, known by its oldest text: removals move slots.
+    struct Leaving {
+        TextObj* oldest;
+        unsigned hash;
     };
 
-    struct Copy;
-    struct Group {
-        std::string text; // what the key's view shows
-        GeomTextParams params;
-        Copy* oldest = nullptr;
-        Copy* newest = nullptr;
-    };
-    struct Copy {
-        TextObj* obj;
-        Group* group;
-        Copy* older;
-        Copy* newer;
-    };
+    Slot* slots = nullptr; // null until the first text
+    int size = 0;          // a power of two, or 0
+    int used = 0;
+    long long probes = 0;
+    std::vector<Leaving> left;     // the slots marked in the current sweep
+    std::vector<TextObj*> expired; // the texts leaving in the current sweep
 
-    long long compares = 0;
-    std::unordered_map<Key, std::unique_ptr<Group>, KeyHash, KeyEqual> groups;
-    std::unordered_map<const TextObj*, Copy, std::hash<const TextObj*>, PtrEqual> copies;
+    ~Index() {
+        for (int i = 0; i < size; ++i)
+            delete slots[i].later;
+        delete[] slots;
+    }
 
-    Index() : groups(0, KeyHash(), KeyEqual{&compares}), copies(0, std::hash<const TextObj*>(), PtrEqual{&compares}) {}
+    static bool Unmatchable(const GeomTextParams& params) {
+        return std::isnan(params.letterSpacing) || std::isnan(params.lineSpacing);
+    }
 
-    static bool Unmatchable(const GeomTextParams& p) {
-        return std::isnan(p.letterSpacing) || std::isnan(p.lineSpacing);
+    // FNV-1a over the bytes and the layout, then mixed so that the low bits, which pick
+    // the slot, depend on all of them.
+    static unsigned Hash(const char* text, const GeomTextParams& params) {
+        unsigned h = 2166136261u;
+        for (const unsigned char* c = (const unsigned char*)text; *c; ++c)
+            h = (h ^ *c) * 16777619u;
+        unsigned layout[3] = {(unsigned)params.align, FloatKey(params.letterSpacing), FloatKey(params.lineSpacing)};
+        const unsigned char* bytes = (const unsigned char*)layout;
+        for (int i = 0; i < (int)sizeof layout; ++i)
+            h = (h ^ bytes[i]) * 16777619u;
+        h ^= h >> 16;
+        h *= 0x85ebca6bu;
+        h ^= h >> 13;
+        h *= 0xc2b2ae35u;
+        h ^= h >> 16;
+        return h;
+    }
+
+    // The slot of the key, or -1.
+    int Find(const char* text, const GeomTextParams& params, unsigned hash) {
+        if (!slots) return -1;
+        unsigned mask = (unsigned)size - 1;
+        for (unsigned i = hash & mask; ++probes, slots[i].oldest; i = (i + 1) & mask)
+            if (slots[i].hash == hash && SameText(slots[i].oldest, text, params)) return (int)i;
+        return -1;
     }
 
     TextObj* Oldest(const char* text, const GeomTextParams& params) {
         if (Unmatchable(params)) return nullptr;
-        auto it = groups.find(Key{text, params});
-        return it == groups.end() ? nullptr : it->second->oldest->obj;
+        int i = Find(text, params, Hash(text, params));
+        return i < 0 ? nullptr : slots[i].oldest;
     }
 
-    // `obj` is the newest text: it goes last in its group.
+    // `obj` is the newest text: it goes last among its key's.
     void Add(TextObj* obj) {
         if (Unmatchable(obj->params)) return;
-        Key key{obj->text.CStr(), obj->params};
-        auto it = groups.find(key);
-        if (it == groups.end()) {
-            auto group = std::make_unique<Group>();
-            group->text = key.text;
-            group->params = key.params;
-            Key own{group->text, group->params};
-            it = groups.emplace(own, std::move(group)).first;
+        const char* text = obj->text.CStr();
+        unsigned hash = Hash(text, obj->params);
+        int i = Find(text, obj->params, hash);
+        if (i >= 0) {
+            if (!slots[i].later) slots[i].later = new std::vector<TextObj*>();
+            slots[i].later->push_back(obj);
+            return;
         }
-        Group* group = it->second.get();
-        Copy& copy = copies[obj];
-        copy = Copy{obj, group, group->newest, nullptr};
-        (group->newest ? group->newest->newer : group->oldest) = &copy;
-        group->newest = &copy;
+        if ((used + 1) * 2 > size) Resize(size ? size * 2 : 64);
+        Place(Slot{obj, nullptr, hash, false});
     }
 
-    // A text put into `texts` from outside was never added, and is not found here.
-    void Remove(TextObj* obj) {
-        auto it = copies.find(obj);
-        if (it == copies.end()) return;
-        Copy& copy = it->second;
-        Group* group = copy.group;
-        (copy.older ? copy.older->newer : group->oldest) = copy.newer;
-        (copy.newer ? copy.newer->older : group->newest) = copy.older;
-        copies.erase(it);
-        if (!group->oldest) groups.erase(groups.find(Key{group->text, group->params}));
+    void Place(const Slot& slot) {
+        unsigned mask = (unsigned)size - 1;
+        unsigned i = slot.hash & mask;
+        while (++probes, slots[i].oldest)
+            i = (i + 1) & mask;
+        slots[i] = slot;
+        used += 1;
     }
 
-    // Gives back most of the tables once the cache has emptied out.
-    void Shrink() {
-        if (copies.bucket_count() > 64 && copies.size() * 8 < copies.bucket_count()) copies.rehash(0);
-        if (groups.bucket_count() > 64 && groups.size() * 8 < groups.bucket_count()) groups.rehash(0);
+    void Resize(int newSize) {
+        Slot* old = slots;
+        int oldSize = size;
+        slots = new Slot[newSize]();
+        size = newSize;
+        used = 0;
+        for (int i = 0; i < oldSize; ++i)
+            if (old[i].oldest) Place(old[i]);
+        delete[] old;
+    }
+
+    // Moves later slots of the run back into the hole when their home slot allows it, so
+    // that no run is broken.
+    void Remove(unsigned i) {
+        unsigned mask = (unsigned)size - 1;
+        for (unsigned j = (i + 1) & mask; ++probes, slots[j].oldest; j = (j + 1) & mask) {
+            unsigned home = slots[j].hash & mask;
+            bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+            if (stays) continue;
+            slots[i] = slots[j];
+            i = j;
+        }
+        slots[i] = Slot{};
+        used -= 1;
+    }
+
+    // Takes out a text about to expire. The only text of its key goes at once; another
+    // one's slot is marked for Prune, and the text must stay until then (false). A text
+    // put into `texts` from outside was never added: its key may find no slot, or one it
+    // is not in.
+    bool Leave(TextObj* obj) {
+        if (Unmatchable(obj->params)) return true;
+        const char* text = obj->text.CStr();
+        int i = Find(text, obj->params, Hash(text, obj->params));
+        if (i < 0) return true;
+        Slot& slot = slots[i];
+        if (slot.oldest == obj && !slot.later && !slot.leaving) {
+            Remove(i);
+            return true;
+        }
+        if (!slot.leaving) {
+            slot.leaving = true;
+            left.push_back(Leaving{slot.oldest, slot.hash});
+        }
+        return false;
+    }
+
+    // Drops the expired texts from the marked slots, before any of them is freed.
+    template <class Expired> void Prune(Expired isExpired) {
+        unsigned mask = (unsigned)size - 1;
+        for (const Leaving& leaving : left) {
+            unsigned i = leaving.hash & mask;
+            while (++probes, slots[i].oldest != leaving.oldest)
+                i = (i + 1) & mask;
+            Slot& slot = slots[i];
+            slot.leaving = false;
+            std::vector<TextObj*>* later = slot.later;
+            if (later) later->erase(std::remove_if(later->begin(), later->end(), isExpired), later->end());
+            if (isExpired(slot.oldest)) {
+                if (later && !later->empty()) {
+                    slot.oldest = later->front();
+                    later->erase(later->begin());
+                } else {
+                    delete later;
+                    Remove(i);
+                    continue;
+                }
+            }
+            if (later && later->empty()) {
+                delete later;
+                slot.later = nullptr;
+            }
+        }
+        left.clear();
+        // Gives back most of the table once the cache has emptied out.
+        if (size > 64 && used * 8 < size) {
+            int newSize = 64; // at most a quarter full, well below the next growth
+            while (used * 4 > newSize)
+                newSize *= 2;
+            Resize(newSize);
+        }
     }
 };
 
@@ -219,8 +302,8 @@ TextManager::~TextManager() {
     delete index;
 }
 
-long long TextManager::IndexCompares() const {
-    return index->compares;
+long long TextManager::IndexProbes() const {
+    return index->probes;
 }
 
 int TextManager::AddText(char const* text, GeomTextParams* params) {
@@ -268,20 +351,28 @@ void TextManager::TimeStep(float newNow, float step) {
     float before = newNow - step;
     // Expiry is checked once per whole second of game time.
     if (std::trunc(newNow) == std::trunc(before)) return;
+    auto isExpired = [this](TextObj* obj) { return now - obj->lastDrawn > lifetime; };
     // One pass, oldest first: the texts that stay move forward in order, then the freed
     // tail is popped, so the list ends (and shrinks) as removing them one by one would,
-    // without moving the rest once per removal.
+    // without moving the rest once per removal. The expired ones leave the index before
+    // they are freed; those with copies are freed once the index has seen all of them.
+    std::vector<TextObj*>& expired = index->expired;
     int kept = 0;
     for (int i = 0; i < texts.Count(); ++i) {
         TextObj* obj = static_cast<TextObj*>(texts.Get(i));
-        if (now - obj->lastDrawn > lifetime) {
-            index->Remove(obj);
-            delete obj;
+        if (isExpired(obj)) {
+            if (index->Leave(obj))
+                delete obj;
+            else
+                expired.push_back(obj);
         } else {
             texts.items[kept++] = obj;
         }
     }
+    index->Prune(isExpired);
+    for (TextObj* obj : expired)
+        delete obj;
+    expired.clear();
     while (texts.Count() > kept)
         texts.Pop(-1);
-    index->Shrink();
 }

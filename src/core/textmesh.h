@@ -52,9 +52,10 @@ class TextManager {
     void CreateDrawText(char const* text, GeomTextParams* params);
     void TimeStep(float now, float step);
 
-    // Key comparisons made so far by the lookup of texts by string and layout; the tests
-    // read it to see that a lookup stays short however many copies a text has.
-    long long IndexCompares() const;
+    // Slots examined so far by the lookup of texts by string and layout; the tests read it
+    // to see that adding, finding and expiring a text stays short however many copies of
+    // it there are.
+    long long IndexProbes() const;
 
   private:
     // `texts` by string and layout, so that a text is found without walking the cache.
