@@ -1,9 +1,11 @@
 // textmesh: Geometry::CreateText, the font metrics and the text mesh cache.
 #include "textmesh.h"
 #include "strfuncs.h"
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 FontProps::FontProps() {
     for (int c = 0; c < 256; ++c) {
@@ -97,14 +99,6 @@ TextObj::TextObj() : id(0), lastDrawn(0) {}
 // The mesh (with its GL buffers) goes first, then the text.
 TextObj::~TextObj() {}
 
-TextManager::TextManager() : lastId(-1), lifetime(5.0f), now(0), index(nullptr), indexSize(0), indexUsed(0) {
-    texts.freeItem = VLQ::DeleteAs<TextObj>;
-}
-
-TextManager::~TextManager() {
-    delete[] index;
-}
-
 namespace {
 
 // Layouts match by float equality: -0 finds 0, and a NaN spacing finds nothing.
@@ -122,87 +116,198 @@ unsigned FloatKey(float f) {
 
 } // namespace
 
-unsigned TextManager::privHash(const char* text, const GeomTextParams& params) {
+// The cached texts by string and layout: open addressing with linear probing, at most half
+// full, one slot per key. A slot holds the key's oldest text and its later copies oldest
+// first, so the text a walk of `texts` from the oldest would meet is the slot's oldest,
+// and adding a copy costs the same however many the key has. Expired texts leave during
+// the sweep, which walks every cached text anyway: each slot they leave is filtered once.
+// A cached text's `text` and `params` are its key: they stay as built. A layout with a
+// NaN spacing equals no other, so such texts are never looked up and not kept here.
+struct TextManager::Index {
+    struct Slot {
+        TextObj* oldest;              // null: free
+        std::vector<TextObj*>* later; // null while the key has one text
+        unsigned hash;
+        bool leaving; // has texts that expire in the current sweep
+    };
+    // A slot marked in the sweep, known by its oldest text: removals move slots.
+    struct Leaving {
+        TextObj* oldest;
+        unsigned hash;
+    };
+
+    Slot* slots = nullptr; // null until the first text
+    int size = 0;          // a power of two, or 0
+    int used = 0;
+    long long probes = 0;
+    std::vector<Leaving> left;     // the slots marked in the current sweep
+    std::vector<TextObj*> expired; // the texts leaving in the current sweep
+
+    ~Index() {
+        for (int i = 0; i < size; ++i)
+            delete slots[i].later;
+        delete[] slots;
+    }
+
+    static bool Unmatchable(const GeomTextParams& params) {
+        return std::isnan(params.letterSpacing) || std::isnan(params.lineSpacing);
+    }
+
     // FNV-1a over the bytes and the layout, then mixed so that the low bits, which pick
     // the slot, depend on all of them.
-    unsigned h = 2166136261u;
-    for (const unsigned char* c = (const unsigned char*)text; *c; ++c)
-        h = (h ^ *c) * 16777619u;
-    unsigned layout[3] = {(unsigned)params.align, FloatKey(params.letterSpacing), FloatKey(params.lineSpacing)};
-    const unsigned char* bytes = (const unsigned char*)layout;
-    for (int i = 0; i < (int)sizeof layout; ++i)
-        h = (h ^ bytes[i]) * 16777619u;
-    h ^= h >> 16;
-    h *= 0x85ebca6bu;
-    h ^= h >> 13;
-    h *= 0xc2b2ae35u;
-    h ^= h >> 16;
-    return h;
-}
-
-TextObj* TextManager::privFind(const char* text, const GeomTextParams& params, unsigned hash) {
-    if (!index) return nullptr;
-    unsigned mask = (unsigned)indexSize - 1;
-    for (unsigned i = hash & mask; index[i].obj; i = (i + 1) & mask)
-        if (index[i].hash == hash && SameText(index[i].obj, text, params)) return index[i].obj;
-    return nullptr;
-}
-
-void TextManager::privIndex(TextObj* obj, unsigned hash) {
-    // At most half full, so that probe runs stay short. A resize indexes `obj` with the
-    // others: it is already in `texts`.
-    if ((indexUsed + 1) * 2 > indexSize)
-        privResizeIndex(indexSize ? indexSize * 2 : 64);
-    else
-        privPlace(obj, hash);
-}
-
-void TextManager::privPlace(TextObj* obj, unsigned hash) {
-    unsigned mask = (unsigned)indexSize - 1;
-    unsigned i = hash & mask;
-    while (index[i].obj)
-        i = (i + 1) & mask;
-    index[i].obj = obj;
-    index[i].hash = hash;
-    indexUsed += 1;
-}
-
-void TextManager::privUnindex(TextObj* obj) {
-    if (!index) return;
-    unsigned mask = (unsigned)indexSize - 1;
-    unsigned i = privHash(obj->text.CStr(), obj->params) & mask;
-    // A text is on the run from its home slot; one put into `texts` from outside is not
-    // indexed, and the run ends without it.
-    for (; index[i].obj != obj; i = (i + 1) & mask)
-        if (!index[i].obj) return;
-    // Move later entries of the run back into the hole when their home slot allows it,
-    // so that no run is broken; entries keep their order along the run.
-    for (unsigned j = (i + 1) & mask; index[j].obj; j = (j + 1) & mask) {
-        unsigned home = index[j].hash & mask;
-        bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
-        if (stays) continue;
-        index[i] = index[j];
-        i = j;
+    static unsigned Hash(const char* text, const GeomTextParams& params) {
+        unsigned h = 2166136261u;
+        for (const unsigned char* c = (const unsigned char*)text; *c; ++c)
+            h = (h ^ *c) * 16777619u;
+        unsigned layout[3] = {(unsigned)params.align, FloatKey(params.letterSpacing), FloatKey(params.lineSpacing)};
+        const unsigned char* bytes = (const unsigned char*)layout;
+        for (int i = 0; i < (int)sizeof layout; ++i)
+            h = (h ^ bytes[i]) * 16777619u;
+        h ^= h >> 16;
+        h *= 0x85ebca6bu;
+        h ^= h >> 13;
+        h *= 0xc2b2ae35u;
+        h ^= h >> 16;
+        return h;
     }
-    index[i].obj = nullptr;
-    indexUsed -= 1;
-}
 
-void TextManager::privResizeIndex(int size) {
-    delete[] index;
-    index = new IndexSlot[size];
-    for (int i = 0; i < size; ++i)
-        index[i].obj = nullptr;
-    indexSize = size;
-    indexUsed = 0;
-    // Oldest first, so that texts with the same key keep their order along a run.
-    for (int i = 0; i < texts.Count(); ++i) {
-        TextObj* obj = static_cast<TextObj*>(texts.Get(i));
-        privPlace(obj, privHash(obj->text.CStr(), obj->params));
+    // The slot of the key, or -1.
+    int Find(const char* text, const GeomTextParams& params, unsigned hash) {
+        if (!slots) return -1;
+        unsigned mask = (unsigned)size - 1;
+        for (unsigned i = hash & mask; ++probes, slots[i].oldest; i = (i + 1) & mask)
+            if (slots[i].hash == hash && SameText(slots[i].oldest, text, params)) return (int)i;
+        return -1;
     }
+
+    TextObj* Oldest(const char* text, const GeomTextParams& params) {
+        if (Unmatchable(params)) return nullptr;
+        int i = Find(text, params, Hash(text, params));
+        return i < 0 ? nullptr : slots[i].oldest;
+    }
+
+    // `obj` is the newest text: it goes last among its key's.
+    void Add(TextObj* obj) {
+        if (Unmatchable(obj->params)) return;
+        const char* text = obj->text.CStr();
+        unsigned hash = Hash(text, obj->params);
+        int i = Find(text, obj->params, hash);
+        if (i >= 0) {
+            if (!slots[i].later) slots[i].later = new std::vector<TextObj*>();
+            slots[i].later->push_back(obj);
+            return;
+        }
+        if ((used + 1) * 2 > size) Resize(size ? size * 2 : 64);
+        Place(Slot{obj, nullptr, hash, false});
+    }
+
+    void Place(const Slot& slot) {
+        unsigned mask = (unsigned)size - 1;
+        unsigned i = slot.hash & mask;
+        while (++probes, slots[i].oldest)
+            i = (i + 1) & mask;
+        slots[i] = slot;
+        used += 1;
+    }
+
+    void Resize(int newSize) {
+        Slot* old = slots;
+        int oldSize = size;
+        slots = new Slot[newSize]();
+        size = newSize;
+        used = 0;
+        for (int i = 0; i < oldSize; ++i)
+            if (old[i].oldest) Place(old[i]);
+        delete[] old;
+    }
+
+    // Moves later slots of the run back into the hole when their home slot allows it, so
+    // that no run is broken.
+    void Remove(unsigned i) {
+        unsigned mask = (unsigned)size - 1;
+        for (unsigned j = (i + 1) & mask; ++probes, slots[j].oldest; j = (j + 1) & mask) {
+            unsigned home = slots[j].hash & mask;
+            bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+            if (stays) continue;
+            slots[i] = slots[j];
+            i = j;
+        }
+        slots[i] = Slot{};
+        used -= 1;
+    }
+
+    // Takes out a text about to expire. The only text of its key goes at once; another
+    // one's slot is marked for Prune, and the text must stay until then (false). A text
+    // put into `texts` from outside was never added: its key may find no slot, or one it
+    // is not in.
+    bool Leave(TextObj* obj) {
+        if (Unmatchable(obj->params)) return true;
+        const char* text = obj->text.CStr();
+        int i = Find(text, obj->params, Hash(text, obj->params));
+        if (i < 0) return true;
+        Slot& slot = slots[i];
+        if (slot.oldest == obj && !slot.later && !slot.leaving) {
+            Remove(i);
+            return true;
+        }
+        if (!slot.leaving) {
+            slot.leaving = true;
+            left.push_back(Leaving{slot.oldest, slot.hash});
+        }
+        return false;
+    }
+
+    // Drops the expired texts from the marked slots, before any of them is freed.
+    template <class Expired> void Prune(Expired isExpired) {
+        unsigned mask = (unsigned)size - 1;
+        for (const Leaving& leaving : left) {
+            unsigned i = leaving.hash & mask;
+            while (++probes, slots[i].oldest != leaving.oldest)
+                i = (i + 1) & mask;
+            Slot& slot = slots[i];
+            slot.leaving = false;
+            std::vector<TextObj*>* later = slot.later;
+            if (later) later->erase(std::remove_if(later->begin(), later->end(), isExpired), later->end());
+            if (isExpired(slot.oldest)) {
+                if (later && !later->empty()) {
+                    slot.oldest = later->front();
+                    later->erase(later->begin());
+                } else {
+                    delete later;
+                    Remove(i);
+                    continue;
+                }
+            }
+            if (later && later->empty()) {
+                delete later;
+                slot.later = nullptr;
+            }
+        }
+        left.clear();
+        // Gives back most of the table once the cache has emptied out.
+        if (size > 64 && used * 8 < size) {
+            int newSize = 64; // at most a quarter full, well below the next growth
+            while (used * 4 > newSize)
+                newSize *= 2;
+            Resize(newSize);
+        }
+    }
+};
+
+TextManager::TextManager() : lastId(-1), lifetime(5.0f), now(0), index(new Index()) {
+    texts.freeItem = VLQ::DeleteAs<TextObj>;
 }
 
-TextObj* TextManager::privAdd(const char* text, GeomTextParams* params, unsigned hash) {
+TextManager::~TextManager() {
+    delete index;
+}
+
+long long TextManager::IndexProbes() const {
+    return index->probes;
+}
+
+int TextManager::AddText(char const* text, GeomTextParams* params) {
+    if (!text) text = "";
     TextObj* obj = new TextObj();
     lastId += 1;
     texts.Add(obj);
@@ -211,15 +316,8 @@ TextObj* TextManager::privAdd(const char* text, GeomTextParams* params, unsigned
     obj->params = GeomTextParams();
     if (params) obj->params = *params;
     obj->text.SetString(text);
-    privIndex(obj, hash);
-    return obj;
-}
-
-int TextManager::AddText(char const* text, GeomTextParams* params) {
-    if (!text) text = "";
-    GeomTextParams key;
-    if (params) key = *params;
-    return privAdd(text, params, privHash(text, key))->id;
+    index->Add(obj);
+    return obj->id;
 }
 
 void TextManager::Draw(int id) {
@@ -237,10 +335,13 @@ void TextManager::CreateDrawText(char const* text, GeomTextParams* params) {
     if (!text) text = "";
     GeomTextParams wanted;
     if (params) wanted = *params;
-    unsigned hash = privHash(text, wanted);
-    TextObj* obj = privFind(text, wanted, hash);
-    // A new text has the newest id, so it is the one a lookup of that id would draw.
-    if (!obj) obj = privAdd(text, params, hash);
+    TextObj* obj = index->Oldest(text, wanted);
+    // A new text has the newest id and is the last in `texts`: the one a lookup of its
+    // id would draw, found without the walk.
+    if (!obj) {
+        AddText(text, params);
+        obj = static_cast<TextObj*>(texts.Get(texts.Count() - 1));
+    }
     obj->mesh.Draw();
     obj->lastDrawn = now;
 }
@@ -250,26 +351,28 @@ void TextManager::TimeStep(float newNow, float step) {
     float before = newNow - step;
     // Expiry is checked once per whole second of game time.
     if (std::trunc(newNow) == std::trunc(before)) return;
+    auto isExpired = [this](TextObj* obj) { return now - obj->lastDrawn > lifetime; };
     // One pass, oldest first: the texts that stay move forward in order, then the freed
     // tail is popped, so the list ends (and shrinks) as removing them one by one would,
-    // without moving the rest once per removal.
+    // without moving the rest once per removal. The expired ones leave the index before
+    // they are freed; those with copies are freed once the index has seen all of them.
+    std::vector<TextObj*>& expired = index->expired;
     int kept = 0;
     for (int i = 0; i < texts.Count(); ++i) {
         TextObj* obj = static_cast<TextObj*>(texts.Get(i));
-        if (now - obj->lastDrawn > lifetime) {
-            privUnindex(obj);
-            delete obj;
+        if (isExpired(obj)) {
+            if (index->Leave(obj))
+                delete obj;
+            else
+                expired.push_back(obj);
         } else {
             texts.items[kept++] = obj;
         }
     }
+    index->Prune(isExpired);
+    for (TextObj* obj : expired)
+        delete obj;
+    expired.clear();
     while (texts.Count() > kept)
         texts.Pop(-1);
-    // Give back most of the index once the cache has emptied out.
-    if (indexSize > 64 && indexUsed * 8 < indexSize) {
-        int size = 64; // at most a quarter full, well below the next growth
-        while (indexUsed * 4 > size)
-            size *= 2;
-        privResizeIndex(size);
-    }
 }

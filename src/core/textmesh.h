@@ -52,28 +52,15 @@ class TextManager {
     void CreateDrawText(char const* text, GeomTextParams* params);
     void TimeStep(float now, float step);
 
-  private:
-    // `texts` by string and layout, so that a text is found without walking the cache:
-    // open addressing with linear probing. Texts with the same string and layout lie on
-    // one probe run oldest first (a new text goes to the end of its run, a removal shifts
-    // later entries back without reordering them, a resize reinserts in the order of
-    // `texts`), so the first match is the one a walk of `texts` from the oldest would
-    // meet. A cached text's `text` and `params` are its key: they stay as built.
-    struct IndexSlot {
-        TextObj* obj; // null: free
-        unsigned hash;
-    };
-    IndexSlot* index; // null until the first text
-    int indexSize;    // a power of two, or 0
-    int indexUsed;
+    // Slots examined so far by the lookup of texts by string and layout; the tests read it
+    // to see that adding, finding and expiring a text stays short however many copies of
+    // it there are.
+    long long IndexProbes() const;
 
-    static unsigned privHash(const char* text, const GeomTextParams& params);
-    TextObj* privFind(const char* text, const GeomTextParams& params, unsigned hash);
-    TextObj* privAdd(const char* text, GeomTextParams* params, unsigned hash);
-    void privIndex(TextObj* obj, unsigned hash);
-    void privPlace(TextObj* obj, unsigned hash);
-    void privUnindex(TextObj* obj);
-    void privResizeIndex(int size);
+  private:
+    // `texts` by string and layout, so that a text is found without walking the cache.
+    struct Index;
+    Index* index;
 
     TextManager(const TextManager&) = delete;
     TextManager& operator=(const TextManager&) = delete;
