@@ -20,37 +20,29 @@ project(outer CXX C)
 add_subdirectory("$src" velk)
 EOF
 
-failures=0
-check() { # check NAME EXPECTED ACTUAL
-    if [ "$2" == "$3" ]; then
-        echo "ok   $1"
-    else
-        echo "FAIL $1: expected '$2', got '$3'"
-        failures=$((failures + 1))
-    fi
-}
+. "$src/tests/support/e2e_lib.sh"
 # One build folder for both, so that the compilers are looked at once.
 configure() { # configure NAME CMAKE-ARGS...: output in $work/NAME.txt, targets in $work/NAME.targets
     local name=$1
     shift
     cmake -S "$work/outer" -B "$work/build" "$@" >"$work/$name.txt" 2>&1
-    check "$name: configures" 0 "$?"
+    expect "$name: configures" 0 "$?"
     cmake --build "$work/build" --target help 2>/dev/null | sed -n 's/^\.\.\. \([^ ]*\).*/\1/p' >"$work/$name.targets"
 }
 has() { grep -qx -- "$2" "$work/$1.targets" && echo yes || echo no; }
 
 configure noobj -DCMAKE_DISABLE_FIND_PACKAGE_tinyobjloader=ON
-check "noobj: the line" "-- velk: tinyobjloader not found, bench_objreader skipped" "$(grep 'velk:' "$work/noobj.txt")"
-check "noobj: bench_objreader left out" no "$(has noobj bench_objreader)"
-check "noobj: other benchmarks kept" yes "$(has noobj bench_spacemapper)"
+expect "noobj: the line" "-- velk: tinyobjloader not found, bench_objreader skipped" "$(grep 'velk:' "$work/noobj.txt")"
+expect "noobj: bench_objreader left out" no "$(has noobj bench_objreader)"
+expect "noobj: other benchmarks kept" yes "$(has noobj bench_spacemapper)"
 
 configure none -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON -DCMAKE_DISABLE_FIND_PACKAGE_tinyobjloader=ON
-check "none: the line" "-- velk: Google Benchmark not found, benchmarks skipped" "$(grep 'velk:' "$work/none.txt")"
-check "none: both flags used" 0 "$(grep -c 'not used by the project' "$work/none.txt")"
+expect "none: the line" "-- velk: Google Benchmark not found, benchmarks skipped" "$(grep 'velk:' "$work/none.txt")"
+expect "none: both flags used" 0 "$(grep -c 'not used by the project' "$work/none.txt")"
 for t in velkcore velkRun velkEngine test_strfuncs bench_spacemapper; do
     want=yes
     [ "$t" == bench_spacemapper ] && want=no
-    check "none: target $t" "$want" "$(has none "$t")"
+    expect "none: target $t" "$want" "$(has none "$t")"
 done
 
 if [ "$failures" -ne 0 ]; then

@@ -18,16 +18,6 @@ cd "$WORK" || exit 1
 export LUA_PATH="$SRC/tests/support/?.lua;;"
 . "$SRC/tests/support/e2e_lib.sh"
 
-failures=0
-expect() { # expect NAME EXPECTED ACTUAL
-    if [ "$2" == "$3" ]; then
-        echo "ok   $1"
-    else
-        echo "FAIL $1: expected '$2', got '$3'"
-        failures=$((failures + 1))
-    fi
-}
-
 # GL's largest viewport, each side capped at X's 32767.
 read -r glw glh <<<"$(glxinfo -l 2>/dev/null | awk -F'[=,]' '/GL_MAX_VIEWPORT_DIMS/ {w=$2+0; h=$3+0} END {print w " " h}')"
 [ "${glw:-0}" -gt 32767 ] && glw=32767

@@ -1,5 +1,16 @@
 # Steps that several end-to-end scripts share; sourced by them.
 
+# expect NAME EXPECTED ACTUAL: one check's line; a mismatch counts in $failures.
+failures=0
+expect() {
+    if [ "$2" == "$3" ]; then
+        echo "ok   $1"
+    else
+        echo "FAIL $1: expected '$2', got '$3'"
+        failures=$((failures + 1))
+    fi
+}
+
 # e2e_own_display WORKDIR: starts an X server of the test's own and points DISPLAY at it (its
 # pid in $xvfb_pid). Keys and pointer motion go to whichever window has them, and the suite
 # runs many windowed tests at once on the shared display.
