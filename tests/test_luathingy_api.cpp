@@ -248,6 +248,13 @@ TEST_F(ArgsTest, AnOverwrittenHandleIsNoEngine) {
     }
     // GL-only functions never look at it.
     EXPECT_EQ(RunLua(L, "Move(1) Push() Pop()"), "");
+    // Once the engine published its own, no other light userdata is taken for it.
+    int engine = 0, other = 0;
+    PublishEngineHandle(L, reinterpret_cast<LuaThingy*>(&engine));
+    lua_pushlightuserdata(L, &other);
+    lua_setglobal(L, "__mLuaThingy");
+    EXPECT_EQ(RunLua(L, "GMove(1)"), "[string \"GMove(1)\"]:1: GMove: __mLuaThingy no longer holds the engine");
+    WithdrawEngineHandle(L);
     RunLua(L, "__mLuaThingy = nil");
 }
 
