@@ -43,13 +43,14 @@ class FdStream : public sf::InputStream {
 
 // Opens a sound file for decoding. The library's decoders spin for ever on a folder and
 // block on a pipe, so a path that opens as anything but a regular file is refused
-// (`refused` set, null result). A path that does not open at all gives null with `refused`
-// clear: the library may try it by name, fails as quickly, and names the file in its
-// complaint.
+// (`refused` set, null result), and so is one that cannot be opened for another reason.
+// A missing file gives null with `refused` clear: the library may try it by name, fails
+// as quickly, and names the file in its complaint.
 std::unique_ptr<FdStream> OpenSoundFile(const char* path, bool* refused) {
     bool notRegular = false;
     int fd = path ? OpenRegularFile(path, false, &notRegular) : -1;
-    *refused = !path || notRegular;
+    bool missing = path && !notRegular && fd < 0 && (errno == ENOENT || errno == ENOTDIR);
+    *refused = fd < 0 && !missing;
     return fd < 0 ? nullptr : std::unique_ptr<FdStream>(new FdStream(fd));
 }
 
