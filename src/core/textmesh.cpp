@@ -262,8 +262,9 @@ struct TextManager::Index {
         unsigned mask = (unsigned)size - 1;
         for (const Leaving& leaving : left) {
             unsigned i = leaving.hash & mask;
-            while (++probes, slots[i].oldest != leaving.oldest)
+            while (++probes, slots[i].oldest && slots[i].oldest != leaving.oldest)
                 i = (i + 1) & mask;
+            if (!slots[i].oldest) continue; // not indexed after all
             Slot& slot = slots[i];
             slot.leaving = false;
             std::vector<TextObj*>* later = slot.later;
