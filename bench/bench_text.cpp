@@ -13,7 +13,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#ifdef __GLIBC__
 #include <malloc.h>
+#endif
 #include <vector>
 
 namespace {
@@ -131,7 +133,9 @@ void RunCopies(benchmark::State& state, bool same) {
     // grows the heap, which then keeps its pages.
     static bool warm = false;
     if (!warm) {
+#ifdef __GLIBC__
         mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
         AddAndExpire(false);
         warm = true;
     }

@@ -15,15 +15,7 @@ mkdir -p "$WORK/scripts"
 ln -s "$SRC/run/media" "$WORK/media"
 cd "$WORK" || exit 1
 
-failures=0
-check() {
-    if [ "$2" == "$3" ]; then
-        echo "ok   $1"
-    else
-        echo "FAIL $1: expected '$2', got '$3'"
-        failures=$((failures + 1))
-    fi
-}
+. "$SRC/tests/support/e2e_lib.sh"
 
 # No script: the window is opened (and the GL state set up) before Init fails, so the
 # Init error line shows that the run got past the window.
@@ -31,9 +23,9 @@ for args in "-f" "r max f" "-r 640 480 -f"; do
     # shellcheck disable=SC2086
     timeout 30 "$BUILD/velkRun" $args -s missing.lua >"$WORK/out.txt" 2>/dev/null
     rc=$?
-    check "velkRun $args: exit code" 0 "$rc"
+    expect "velkRun $args: exit code" 0 "$rc"
     grep -q '^Lua Err INIT: ' "$WORK/out.txt"
-    check "velkRun $args: reached the script's Init" 0 "$?"
+    expect "velkRun $args: reached the script's Init" 0 "$?"
 done
 
 echo "$failures failed"

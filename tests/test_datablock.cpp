@@ -3,8 +3,6 @@
 #include "datablock.h"
 #include "scratch.h"
 
-#include "scratch.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>

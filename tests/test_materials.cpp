@@ -118,7 +118,6 @@ TEST_F(TextureGL, LoadOfAMissingFileFailsSilently) {
 // A pipe named as a picture would hold the engine waiting for a writer (the alarm ends
 // such a hang): it fails like any unreadable file. A link to a picture loads.
 TEST_F(TextureGL, LoadOfAPipeFailsAtOnceAndALinkToAPictureLoads) {
-    ScratchDir scratch("velk-tex");
     std::string pipe = scratch.File("pipe.png");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     Texture t;
