@@ -73,7 +73,8 @@ start() {
     sleep 0.05
   done
   [ -n "$wid" ] || fail "no launcher window"
-  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  # 1024 x 768 in the middle of 1280 x 1024.
+  e2e_window_at "$wid" 128 128 || fail "launcher window at $X $Y, not centred"
   centre="$((X + 512)) $((Y + 384))"
   # The pointer at the centre shows once the first frame is drawn; motion counts a few
   # frames later, once game time has started.

@@ -57,8 +57,7 @@ wid=""
 poll 30 eval 'wid="$(xdotool search --name "^velkEngine$" 2>/dev/null | head -n1)"; [ -n "$wid" ]' ||
   fail "no launcher window"
 # 1024 x 768 in the middle of 1280 x 1024.
-eval "$(xdotool getwindowgeometry --shell "$wid")"
-[ "$X $Y" = "128 128" ] || fail "launcher window at $X $Y, not centred"
+e2e_window_at "$wid" 128 128 || fail "launcher window at $X $Y, not centred"
 echo "ok: the launcher window is centred"
 
 # The frame-rate line comes once a second; it must reach the file while the program runs.

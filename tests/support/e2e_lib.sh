@@ -22,6 +22,19 @@ e2e_own_display() {
     export DISPLAY=":$(head -n1 "$1/display")"
 }
 
+# e2e_window_at WID X Y: waits up to 10 s for the window's top-left corner to reach X Y. The
+# window is mapped where the window library puts it and moved to its place just after, so one
+# early reading can see the first place. The last reading is left in $X and $Y.
+e2e_window_at() {
+    X=none Y=none
+    for _ in $(seq 100); do
+        eval "$(xdotool getwindowgeometry --shell "$1")"
+        [ "$X $Y" = "$2 $3" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # e2e_run_idle TENTHS ARGS...: starts "$VELKRUN" with ARGS and an idle script in the
 # background (working folder "$WORK", output in "$WORK/idle.txt"), waits up to TENTHS tenths
 # of a second for its first Draw, reports the window's geometry in $geometry ("WxH override")
