@@ -11,18 +11,8 @@ grab="$src/tests/support/screengrab.py"
 [ -x "$engine" ] || { echo "missing $engine"; exit 1; }
 command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
 export ALSOFT_DRIVERS=null
-work="$(mktemp -d "${TMPDIR:-/tmp}"/velk_e2e_launcher.XXXXXX)"
-xvfb_pid=""
-engine_pid=""
-cleanup() {
-  [ -n "$engine_pid" ] && kill "$engine_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 . "$src/tests/support/e2e_lib.sh"
-e2e_own_display "$work" || exit 1
+e2e_engine_setup launcher || exit 1
 
 fail() {
   echo "FAIL: $*"
@@ -87,13 +77,6 @@ green_at() { # green_at X Y
   local r g b
   read -r r g b <<<"$(python3 "$grab" pixel "$wid" $(pixel "$1" "$2"))"
   [ "$g" -ge 200 ] && [ "$r" -le 60 ] && [ "$b" -le 60 ]
-}
-
-# Retries a check for up to $1 seconds.
-poll() { # poll SECONDS COMMAND...
-  local tries=$(($1 * 10)); shift
-  for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.1; done
-  return 1
 }
 
 # The launcher's pointer (green, 0.8 alpha over black) is drawn at launcher point X Y.

@@ -11,28 +11,13 @@ engine="$build/velkEngine"
 [ -x "$engine" ] || { echo "missing $engine"; exit 1; }
 command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
 export ALSOFT_DRIVERS=null
-work="$(mktemp -d "${TMPDIR:-/tmp}"/velk_e2e_runfolder.XXXXXX)"
-xvfb_pid=""
-engine_pid=""
-cleanup() {
-  [ -n "$engine_pid" ] && kill "$engine_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 . "$src/tests/support/e2e_lib.sh"
-e2e_own_display "$work" || exit 1
+e2e_engine_setup runfolder || exit 1
 
 fail() {
   echo "FAIL: $*"
   for f in "$run"/out.txt "$run"/err.txt; do [ -f "$f" ] && { echo "--- $f"; tail -n 20 "$f"; }; done
   exit 1
-}
-poll() { # poll SECONDS COMMAND...
-  local tries=$(($1 * 10)); shift
-  for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.1; done
-  return 1
 }
 running() { kill -0 "$engine_pid" 2>/dev/null; }
 

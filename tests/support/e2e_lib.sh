@@ -35,6 +35,29 @@ e2e_window_at() {
     return 1
 }
 
+# e2e_engine_setup NAME: a scratch folder $work and an X server of the test's own, both
+# removed at exit together with the program in $engine_pid, once that is set.
+e2e_engine_setup() {
+    work="$(mktemp -d "${TMPDIR:-/tmp}/velk_e2e_$1.XXXXXX")"
+    xvfb_pid=""
+    engine_pid=""
+    trap e2e_engine_cleanup EXIT
+    e2e_own_display "$work"
+}
+e2e_engine_cleanup() {
+    [ -n "$engine_pid" ] && kill "$engine_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+
+# poll SECONDS COMMAND...: retries a check for up to SECONDS seconds.
+poll() {
+    local tries=$(($1 * 10))
+    shift
+    for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.1; done
+    return 1
+}
+
 # e2e_run_idle TENTHS ARGS...: starts "$VELKRUN" with ARGS and an idle script in the
 # background (working folder "$WORK", output in "$WORK/idle.txt"), waits up to TENTHS tenths
 # of a second for its first Draw, reports the window's geometry in $geometry ("WxH override")
