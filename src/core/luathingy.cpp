@@ -13,6 +13,7 @@ extern "C" {
 #include <SFML/OpenGL.hpp>
 #include <cstdint>
 #include <cstdio>
+#include <sys/stat.h>
 
 const char* const LuaThingy::kScriptsFolder = "scripts/";
 
@@ -147,9 +148,9 @@ int LuaUnlock(lua_State* L) {
 
 // ---- Protected access to the globals ---------------------------------------------------------
 //
-// The host reads the script's callbacks (and debug.traceback) outside any protected call. A
-// script can give the globals a raising __index or remove `debug`; an unprotected error there
-// would end the process, so these lookups run under lua_pcall.
+// A script can give the globals a raising __index or remove `debug`; the host's lookups of its
+// callbacks (and of debug.traceback) run under lua_pcall so that such an error reads as the
+// callback's failure.
 
 static int GetGlobalField(lua_State* L) {
     lua_gettable(L, LUA_GLOBALSINDEX); // the key is argument 1
@@ -181,15 +182,30 @@ static int PushTraceback(lua_State* L) {
     return lua_isfunction(L, -1) ? lua_gettop(L) : 0;
 }
 
-// The text of the value at the top: a string, or a number in Lua's format. Any other error
-// object (nil too, and a table with __tostring) has no text and reads "(null)".
-static const char* TopText(lua_State* L) {
-    const char* s = lua_tostring(L, -1);
-    return s ? s : "(null)";
+// The text of the value at the top: a string, or a number in Lua's number format. Any other
+// error object (nil too, and a table with __tostring) has no text and reads "(null)". It
+// allocates nothing in Lua (lua_tostring would, for a number), so it is safe outside a
+// protected call.
+static const char* TopText(lua_State* L, char (&number)[LUAI_MAXNUMBER2STR]) {
+    switch (lua_type(L, -1)) {
+    case LUA_TSTRING:
+        return lua_tostring(L, -1);
+    case LUA_TNUMBER:
+        lua_number2str(number, lua_tonumber(L, -1));
+        return number;
+    default:
+        return "(null)";
+    }
 }
 
-// Room for the pushes of one host step. The stack holds what Init and key events left
-// until the next drawn frame; should it ever be full, it is emptied rather than overrun.
+// Prints `format` with the text of the value at the top, and pops it.
+static void PrintTop(lua_State* L, const char* format) {
+    char number[LUAI_MAXNUMBER2STR];
+    printf(format, TopText(L, number));
+    lua_pop(L, 1);
+}
+
+// Room for the pushes of one host step.
 static void EnsureStack(lua_State* L) {
     if (!lua_checkstack(L, 16)) {
         lua_settop(L, 0);
@@ -306,20 +322,42 @@ void LuaThingy::ThreadFunction(void* host) {
         lua_pushstring(T, "ThreadFunction");
         lua_gettable(T, LUA_GLOBALSINDEX);
         if (lua_pcall(T, 0, 0, 0) != 0) {
-            for (int n = 0; n < 3 && lua_gettop(T) > 0; n++) {
-                printf("Lua Err THREAD: %s.\n", TopText(T));
-                lua_pop(T, 1);
-            }
+            for (int n = 0; n < 3 && lua_gettop(T) > 0; n++)
+                PrintTop(T, "Lua Err THREAD: %s.\n");
         }
     }
 }
 
-int LuaThingy::Init() {
-    int result = 0;
-    input.keyState.SetDefaults();
+// ---- The host's steps ---------------------------------------------------------------------------
+//
+// Every push, lookup and conversion can run a collection step, and with it a script's finalizer,
+// which may raise. So the host works on the state only inside lua_cpcall: each step below runs as
+// the protected function, and an error that escapes the host's own work is reported with the line
+// of the callback in progress and handled as that callback's failure.
 
-    luaState = luaL_newstate();
-    lua_State* L = luaState;
+// The path of the script command's file, as dofile opens it.
+static const char* PushScriptFile(lua_State* L, LuaThingy* host) {
+    return lua_pushfstring(L, "%s%s", host->scriptsFolder.CStr(), host->scriptName.CStr());
+}
+
+// Whether `path` names something that exists and is no regular file. dofile would wait for ever
+// on a pipe's writer, or read a device without end; another process could still swap the file
+// between this look and dofile's open, a window accepted here.
+static bool ExistsAsNoFile(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 && !S_ISREG(st.st_mode);
+}
+
+struct InitCall {
+    LuaThingy* host;
+    int result;
+};
+
+static int InitSteps(lua_State* L) {
+    InitCall* call = (InitCall*)lua_touserdata(L, 1);
+    lua_settop(L, 0); // the stack is the host's from here, as a fresh state's would be
+    LuaThingy* host = call->host;
+    bool runVariant = host->runVariant;
     luaL_openlibs(L);
     RegisterLuaApi(L, runVariant);
 
@@ -328,7 +366,7 @@ int LuaThingy::Init() {
     // Script type: velkEngine goes by the name's ending; velkRun runs everything as MoonScript.
     bool moon = runVariant;
     if (!runVariant) {
-        const char* name = scriptName.CStr();
+        const char* name = host->scriptName.CStr();
         int n = strlength(name);
         if (n >= 4 && strequal(name + n - 4, ".lua", true)) {
             puts("Scripttype: Lua");
@@ -345,39 +383,85 @@ int LuaThingy::Init() {
         if (luaL_loadstring(L, "moonscript = require \"moonscript\"") == 0) lua_pcall(L, 0, LUA_MULTRET, 0);
     }
 
-    scriptsFolder.Assign(kScriptsFolder);
-    AppendLuaPath(L, "moonpath", kMoonPathSuffix);
-    AppendLuaPath(L, "path", kLuaPathSuffix);
+    host->scriptsFolder.Assign(LuaThingy::kScriptsFolder);
+    LuaThingy::AppendLuaPath(L, "moonpath", kMoonPathSuffix);
+    LuaThingy::AppendLuaPath(L, "path", kLuaPathSuffix);
 
-    // The script's top level runs here; a failure's message stays on the stack and shows
-    // in the lines of a failed Init call.
+    // The script's top level runs here; a failure's message stays on the stack and shows in
+    // the lines of a failed Init call. A script that is no regular file is one that cannot be
+    // read: its message takes the place of the run's.
     EnsureStack(L);
-    int loaded;
-    {
-        DataBlock command(moon ? "moonscript." : "");
-        command.Append("dofile(\"", -1);
-        command.Append(&scriptsFolder);
-        command.Append(&scriptName);
-        command.Append("\")", -1);
-        loaded = luaL_loadstring(L, command.CStr());
+    const char* file = PushScriptFile(L, host);
+    if (ExistsAsNoFile(file)) {
+        lua_pushfstring(L, "cannot open %s: not a regular file", file);
+        lua_remove(L, -2);
+    } else {
+        lua_pop(L, 1);
+        const char* command = lua_pushfstring(L, "%sdofile(\"%s%s\")", moon ? "moonscript." : "",
+                                              host->scriptsFolder.CStr(), host->scriptName.CStr());
+        int loaded = luaL_loadstring(L, command);
+        lua_remove(L, -2);
+        if (loaded == 0) lua_pcall(L, 0, LUA_MULTRET, 0);
     }
-    if (loaded == 0) lua_pcall(L, 0, LUA_MULTRET, 0);
 
     EnsureStack(L);
-    PublishEngineHandle(L, this);
+    PublishEngineHandle(L, host);
 
-    SetAmbientColorRGB(0, 0, 0);
+    host->SetAmbientColorRGB(0, 0, 0);
 
     int status = LUA_ERRRUN;
     if (PushGlobal(L, "Init")) status = lua_pcall(L, 0, 0, 0);
     if (status != 0) {
-        for (int n = 0; n < 3 && lua_gettop(L) > 0; n++) {
-            printf("Lua Err INIT: %s.\n", TopText(L));
-            lua_pop(L, 1);
-        }
-        result = -1;
+        for (int n = 0; n < 3 && lua_gettop(L) > 0; n++)
+            PrintTop(L, "Lua Err INIT: %s.\n");
+        call->result = -1;
     }
-    return result;
+    return 0;
+}
+
+int LuaThingy::Init() {
+    input.keyState.SetDefaults();
+    luaState = luaL_newstate();
+    lua_State* L = luaState;
+    if (!L) {
+        puts("Lua Err INIT: not enough memory.");
+        return -1;
+    }
+    InitCall call = {this, 0};
+    if (lua_cpcall(L, InitSteps, &call) != 0) {
+        PrintTop(L, "Lua Err INIT: %s.\n");
+        call.result = -1;
+    }
+    return call.result;
+}
+
+struct DrawCall {
+    LuaThingy* host;
+    bool failed;
+};
+
+static int DrawSteps(lua_State* L) {
+    DrawCall* call = (DrawCall*)lua_touserdata(L, 1);
+    lua_settop(L, 0);
+    EnsureStack(L);
+    int handler = PushTraceback(L);
+    int status = LUA_ERRRUN;
+    if (PushGlobal(L, "Draw")) {
+        lua_pushnumber(L, call->host->gameTime);
+        lua_pushnumber(L, call->host->gameTimeStep);
+        status = lua_pcall(L, 2, 0, handler);
+    }
+    if (status != 0) {
+        call->failed = true;
+        PrintTop(L, "Lua Err: %s.\n");
+    }
+    return 0;
+}
+
+static int OnErrorSteps(lua_State* L) {
+    lua_settop(L, 0);
+    if (PushGlobal(L, "OnError")) lua_pcall(L, 0, 0, 0);
+    return 0;
 }
 
 int LuaThingy::TimeStep() {
@@ -394,19 +478,15 @@ int LuaThingy::TimeStep() {
 
     lua_State* L = luaState;
     if (L) {
-        EnsureStack(L);
-        int handler = PushTraceback(L);
-        int status = LUA_ERRRUN;
-        if (PushGlobal(L, "Draw")) {
-            lua_pushnumber(L, gameTime);
-            lua_pushnumber(L, gameTimeStep);
-            status = lua_pcall(L, 2, 0, handler);
+        DrawCall call = {this, false};
+        if (lua_cpcall(L, DrawSteps, &call) != 0) {
+            PrintTop(L, "Lua Err: %s.\n");
+            call.failed = true;
         }
-        if (status != 0) {
-            printf("Lua Err: %s.\n", TopText(L));
-            lua_pop(L, 1);
+        if (call.failed) {
             lua_settop(L, 0);
-            if (!runVariant && PushGlobal(L, "OnError")) lua_pcall(L, 0, 0, 0);
+            // Its own failure is ignored, whatever raised it.
+            if (!runVariant) lua_cpcall(L, OnErrorSteps, nullptr);
             result = -1;
         }
         lua_settop(L, 0);
@@ -416,24 +496,43 @@ int LuaThingy::TimeStep() {
     return result;
 }
 
-void LuaThingy::GameKeyHappen(int gameKey, int pressState) {
-    lua_State* L = luaState;
-    if (!L) return; // no script yet
+struct KeyCall {
+    LuaThingy* host;
+    int gameKey, pressState;
+    bool shotDue, shotTaken;
+};
+
+static void TakeScreenshot(KeyCall* call) {
+    LuaThingy* host = call->host;
+    call->shotTaken = true;
+    CaptureScreen(host->width, host->height, host->screenshotFolder.CStr());
+}
+
+static int KeySteps(lua_State* L) {
+    KeyCall* call = (KeyCall*)lua_touserdata(L, 1);
+    lua_settop(L, 0);
     EnsureStack(L);
     int handler = PushTraceback(L);
     bool found = PushGlobal(L, "KeyHappen");
-    if (gameKey == 35 && pressState == 1 && typingMode == 0)
-        CaptureScreen(width, height, screenshotFolder.CStr());
+    if (call->shotDue) TakeScreenshot(call);
     int status = LUA_ERRRUN;
     if (found) {
-        lua_pushnumber(L, gameKey);
-        lua_pushnumber(L, pressState);
-        lua_pushnumber(L, gameTime);
+        lua_pushnumber(L, call->gameKey);
+        lua_pushnumber(L, call->pressState);
+        lua_pushnumber(L, call->host->gameTime);
         status = lua_pcall(L, 3, 0, handler);
     }
-    if (status != 0) {
-        printf("LUA ERR: %s.\n", TopText(L));
-        lua_pop(L, 1);
+    if (status != 0) PrintTop(L, "LUA ERR: %s.\n");
+    return 0;
+}
+
+void LuaThingy::GameKeyHappen(int gameKey, int pressState) {
+    lua_State* L = luaState;
+    if (!L) return; // no script yet
+    KeyCall call = {this, gameKey, pressState, gameKey == 35 && pressState == 1 && typingMode == 0, false};
+    if (lua_cpcall(L, KeySteps, &call) != 0) {
+        // The picture belongs to the key press, not to the script's answer to it.
+        if (call.shotDue && !call.shotTaken) TakeScreenshot(&call);
+        PrintTop(L, "LUA ERR: %s.\n");
     }
-    // The handler stays until the next drawn frame empties the stack.
 }
