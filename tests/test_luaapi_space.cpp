@@ -377,6 +377,21 @@ TEST_F(SpaceApiTest, SpaceEventReachesTheLineMapperHarmlessly) {
     EXPECT_EQ(Lines()->lineCounter, 1);
 }
 
+// Converting an argument can run a finalizer, and a finalizer can replace the mapper: the
+// call takes the mapper only once its arguments are read. Here every allocation finishes a
+// whole collection, and the first finalizer leaves a second proxy behind for the next one,
+// which is the conversion of SpaceEvent's number.
+TEST_F(SpaceApiTest, AFinalizerReplacingTheMapperDuringAConversion) {
+    StartMapper();
+    EXPECT_EQ(Lua("collectgarbage('setpause', 0) collectgarbage('setstepmul', 10000000) collectgarbage()\n"
+                  "local function second() SetSpaceMapper(1) replaced = 1 end\n"
+                  "local function first() getmetatable(newproxy(true)).__gc = second end\n"
+                  "local a = newproxy(true) getmetatable(a).__gc = first a = nil\n"
+                  "SpaceEvent(5)\n"),
+              "");
+    EXPECT_EQ(Num("replaced"), 1);
+}
+
 TEST_F(SpaceApiTest, DebugDrawSegmentsDrawsCellsAndLines) {
     glMatrixMode(GL_PROJECTION);
     glOrtho(-10.5, 10.5, -10.5, 10.5, -1, 1);

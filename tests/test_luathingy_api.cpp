@@ -197,12 +197,12 @@ TEST_F(ArgsTest, ItemSelectorForms) {
     for (const Case& c : cases) {
         m.used.clear();
         Args(c.args);
-        UseSelectedItem(L, &m);
+        UseItem(&m, ReadItemSelector(L));
         EXPECT_EQ(m.used, c.used) << c.args;
     }
     lua_settop(L, 0);
     m.used.clear();
-    UseSelectedItem(L, &m);
+    UseItem(&m, ReadItemSelector(L));
     EXPECT_TRUE(m.used.empty());
     testing::internal::GetCapturedStdout();
 }

@@ -92,23 +92,91 @@ LuaThingy* EngineHandle(lua_State* L, const char* function) {
     return engine;
 }
 
-void UseSelectedItem(lua_State* L, MediaManager* manager) {
+ItemSelector ReadItemSelector(lua_State* L) {
+    ItemSelector s = {ItemSelector::None, nullptr, nullptr, 0};
     int count = lua_gettop(L);
     if (count == 1) {
         if (ArgIsNumber(L, 1)) {
-            manager->Use(ArgInt(L, 1));
-        } else if (const char* name = ArgString(L, 1)) {
-            manager->Use(name);
+            s.form = ItemSelector::ByIndex;
+            s.number = ArgInt(L, 1);
+        } else if ((s.name = ArgString(L, 1))) {
+            s.form = ItemSelector::ByName;
         }
     } else if (count == 2) {
         // Read the second argument's type before any string conversion of the first.
         bool byPosition = ArgIsNumber(L, 2);
-        const char* group = ArgString(L, 1);
-        if (!group) return; // a group name that is no text selects nothing
+        s.group = ArgString(L, 1);
+        if (!s.group) return s; // a group name that is no text selects nothing
         if (byPosition) {
-            manager->Use(group, ArgInt(L, 2));
-        } else if (const char* name = ArgString(L, 2)) {
-            manager->Use(group, name);
+            s.form = ItemSelector::ByGroupPosition;
+            s.number = ArgInt(L, 2);
+        } else if ((s.name = ArgString(L, 2))) {
+            s.form = ItemSelector::ByGroupName;
         }
     }
+    return s;
+}
+
+void UseItem(MediaManager* manager, const ItemSelector& s) {
+    switch (s.form) {
+    case ItemSelector::ByIndex:
+        manager->Use(s.number);
+        break;
+    case ItemSelector::ByName:
+        manager->Use(s.name);
+        break;
+    case ItemSelector::ByGroupPosition:
+        manager->Use(s.group, s.number);
+        break;
+    case ItemSelector::ByGroupName:
+        manager->Use(s.group, s.name);
+        break;
+    case ItemSelector::None:
+        break;
+    }
+}
+
+// ---- Results held in C++ memory --------------------------------------------------------------
+
+namespace {
+
+struct HeldResult {
+    const void* data;
+    size_t count;
+    bool floats; // a table of numbers; else a string of bytes
+};
+
+int CopyHeldResult(lua_State* L) {
+    const HeldResult* r = (const HeldResult*)lua_touserdata(L, 1);
+    if (r->floats) {
+        const float* values = (const float*)r->data;
+        lua_createtable(L, (int)r->count, 0);
+        for (size_t i = 0; i < r->count; i++) {
+            lua_pushnumber(L, values[i]);
+            lua_rawseti(L, -2, (int)i + 1);
+        }
+    } else {
+        lua_pushlstring(L, r->data ? (const char*)r->data : "", r->count);
+    }
+    return 1;
+}
+
+int CopyResult(lua_State* L, const void* data, size_t count, bool floats) {
+    HeldResult r = {data, count, floats};
+    lua_pushlightuserdata(L, &r);
+    return lua_pcall(L, 1, 1, 0);
+}
+
+} // namespace
+
+void BeginHeldResult(lua_State* L) {
+    lua_pushcfunction(L, CopyHeldResult);
+}
+
+int PushHeldString(lua_State* L, const char* bytes, size_t n) {
+    return CopyResult(L, bytes, n, false);
+}
+
+int PushHeldFloats(lua_State* L, const float* values, int n) {
+    return CopyResult(L, values, n > 0 ? (size_t)n : 0, true);
 }

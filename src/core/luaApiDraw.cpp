@@ -167,8 +167,8 @@ int pubLDrawLine(lua_State* L) {
 
 int pubLDrawGeom(lua_State* L) {
     ArgCount(L, 1, "");
-    LuaThingy* host = EngineHandle(L, "Geom");
-    UseSelectedItem(L, &host->geometryManager);
+    ItemSelector s = ReadItemSelector(L);
+    UseItem(&EngineHandle(L, "Geom")->geometryManager, s);
     return 0;
 }
 
@@ -179,36 +179,39 @@ int pubLQuad(lua_State* L) {
 
 int pubLGTranslate(lua_State* L) {
     int count = ArgCount(L, 1, "");
-    LuaThingy* host = EngineHandle(L, "GMove");
     float x = ArgFloat(L, 1);
     float y = count > 1 ? ArgFloat(L, 2) : 0.0f;
     float z = count > 2 ? ArgFloat(L, 3) : 0.0f;
-    host->geometryManager.Translate(x, y, z);
+    EngineHandle(L, "GMove")->geometryManager.Translate(x, y, z);
     return 0;
 }
 
 int pubLGRotate(lua_State* L) {
     int count = ArgCount(L, 1, "");
+    float ax = 0.0f, ay = 0.0f, az = 1.0f;
+    double angle = ArgNumber(L, 1);
+    if (count >= 2) {
+        ax = ArgFloat(L, 1);
+        ay = ArgFloat(L, 2);
+        az = ArgFloat(L, 3);
+        angle = ArgNumber(L, 4);
+    }
     LuaThingy* host = EngineHandle(L, "GRotate");
     // velkRun takes the angle as radians already.
     double scale = host->runVariant ? 1.0 : kHalfTurnRadians;
-    if (count >= 2)
-        host->geometryManager.Rotate(ArgFloat(L, 1), ArgFloat(L, 2), ArgFloat(L, 3),
-                                     (float)(ArgNumber(L, 4) * scale));
-    else
-        host->geometryManager.Rotate(0.0f, 0.0f, 1.0f, (float)(ArgNumber(L, 1) * scale));
+    host->geometryManager.Rotate(ax, ay, az, (float)(angle * scale));
     return 0;
 }
 
 int pubLGScale(lua_State* L) {
     int count = ArgCount(L, 1, "");
-    LuaThingy* host = EngineHandle(L, "GScale");
-    if (count < 2) {
-        float s = ArgFloat(L, 1);
-        host->geometryManager.Scale(s, s, s);
-    } else {
-        host->geometryManager.Scale(ArgFloat(L, 1), ArgFloat(L, 2), ArgFloat(L, 3));
+    float x = ArgFloat(L, 1);
+    float y = x, z = x;
+    if (count >= 2) {
+        y = ArgFloat(L, 2);
+        z = ArgFloat(L, 3);
     }
+    EngineHandle(L, "GScale")->geometryManager.Scale(x, y, z);
     return 0;
 }
 
@@ -229,76 +232,91 @@ int pubLGReset(lua_State* L) {
 
 int pubLNewGeom(lua_State* L) {
     int count = lua_gettop(L); // compared with 0 only: never prints
-    LuaThingy* host = EngineHandle(L, "NewGeom");
-    int index = -1;
-    if (count == 0) {
-        index = host->geometryManager.NewGeom();
-    } else if (count == 1) {
-        // A name that is no text creates nothing and answers -1, as a bad count does.
-        if (const char* name = ArgString(L, 1)) index = host->geometryManager.NewGeom(name);
+    const char* group = nullptr;
+    const char* name = nullptr;
+    if (count == 1) {
+        name = ArgString(L, 1);
     } else if (count == 2) {
-        const char* group = ArgString(L, 1);
-        const char* name = ArgString(L, 2);
-        if (group && name) index = host->geometryManager.NewGeom(group, name);
+        group = ArgString(L, 1);
+        name = ArgString(L, 2);
     }
+    GeometryManager& geometry = EngineHandle(L, "NewGeom")->geometryManager;
+    int index = -1;
+    // A name that is no text creates nothing and answers -1, as a bad count does.
+    if (count == 0)
+        index = geometry.NewGeom();
+    else if (count == 1 && name)
+        index = geometry.NewGeom(name);
+    else if (count == 2 && group && name)
+        index = geometry.NewGeom(group, name);
     lua_pushnumber(L, index);
     return 1;
 }
 
 int pubLPlace(lua_State* L) {
     int count = ArgCount(L, 1, "");
+    // Types first: reading a number as a string converts it in place.
+    bool sourceIsNumber = count == 2 && ArgIsNumber(L, 1);
+    bool destinationIsNumber = count == 2 && ArgIsNumber(L, 2);
+    int source = 0, destination = 0;
+    const char* group = nullptr;
+    const char* sourceName = nullptr;
+    const char* destinationName = nullptr;
+    if (count == 2) {
+        if (sourceIsNumber) source = ArgInt(L, 1);
+        if (destinationIsNumber) destination = ArgInt(L, 2);
+        if (!sourceIsNumber || !destinationIsNumber) {
+            sourceName = ArgString(L, 1);
+            // velkRun's two-name form reads a number destination as its name.
+            destinationName = ArgString(L, 2);
+        }
+    } else if (count == 3) {
+        group = ArgString(L, 1);
+        sourceName = ArgString(L, 2);
+        destination = ArgInt(L, 3);
+    }
     LuaThingy* host = EngineHandle(L, "Place");
     GeometryManager& geometry = host->geometryManager;
     if (count == 2) {
-        // Types first: reading a number as a string converts it in place.
-        bool sourceIsNumber = ArgIsNumber(L, 1);
-        bool destinationIsNumber = ArgIsNumber(L, 2);
         if (sourceIsNumber && destinationIsNumber) {
-            geometry.Place(ArgInt(L, 1), ArgInt(L, 2));
+            geometry.Place(source, destination);
         } else if (destinationIsNumber && !host->runVariant) {
-            // velkRun has no name-and-index form: its two-name form reads the number as a name.
-            if (const char* source = ArgString(L, 1)) geometry.Place("", source, ArgInt(L, 2));
+            // velkRun has no name-and-index form.
+            if (sourceName) geometry.Place("", sourceName, destination);
         } else {
-            const char* source = ArgString(L, 1);
-            const char* destinationName = ArgString(L, 2);
-            if (!source || !destinationName) return 0; // names that are no text select nothing
-            MediaManagerGroup* group = geometry.GetGroup("");
-            int entry = geometry.GetGroupItemIndex(group, destinationName);
-            int destination = entry >= 0 ? group->entryPtr[entry].itemIndex : -1;
-            geometry.Place("", source, destination);
+            if (!sourceName || !destinationName) return 0; // names that are no text select nothing
+            MediaManagerGroup* defaultGroup = geometry.GetGroup("");
+            int entry = geometry.GetGroupItemIndex(defaultGroup, destinationName);
+            int index = entry >= 0 ? defaultGroup->entryPtr[entry].itemIndex : -1;
+            geometry.Place("", sourceName, index);
         }
     } else if (count == 3) {
-        const char* group = ArgString(L, 1);
-        const char* source = ArgString(L, 2);
-        if (group && source) geometry.Place(group, source, ArgInt(L, 3));
+        if (group && sourceName) geometry.Place(group, sourceName, destination);
     }
     return 0;
 }
 
 int pubLTTranslate(lua_State* L) {
     int count = ArgCount(L, 1, "");
-    LuaThingy* host = EngineHandle(L, "TMove");
-    host->geometryManager.TexTranslate(ArgFloat(L, 1), count > 1 ? ArgFloat(L, 2) : 0.0f);
+    float u = ArgFloat(L, 1);
+    float v = count > 1 ? ArgFloat(L, 2) : 0.0f;
+    EngineHandle(L, "TMove")->geometryManager.TexTranslate(u, v);
     return 0;
 }
 
 int pubLTRotate(lua_State* L) {
     ArgCount(L, 4, "");
-    LuaThingy* host = EngineHandle(L, "TRotate");
+    float x = ArgFloat(L, 1), y = ArgFloat(L, 2), z = ArgFloat(L, 3), angle = ArgFloat(L, 4);
     // Unchanged: the texture matrix takes the angle in radians.
-    host->geometryManager.TexRotate(ArgFloat(L, 1), ArgFloat(L, 2), ArgFloat(L, 3), ArgFloat(L, 4));
+    EngineHandle(L, "TRotate")->geometryManager.TexRotate(x, y, z, angle);
     return 0;
 }
 
 int pubLTScale(lua_State* L) {
     int count = ArgCount(L, 1, "");
-    LuaThingy* host = EngineHandle(L, "TScale");
-    if (count < 2) {
-        float s = ArgFloat(L, 1);
-        host->geometryManager.TexScale(s, s);
-    } else {
-        host->geometryManager.TexScale(ArgFloat(L, 1), ArgFloat(L, 2));
-    }
+    float su = ArgFloat(L, 1);
+    float sv = count < 2 ? su : ArgFloat(L, 2);
+    EngineHandle(L, "TScale")->geometryManager.TexScale(su, sv);
     return 0;
 }
 
@@ -319,34 +337,40 @@ int pubLTReset(lua_State* L) {
 
 int pubLSetLighting(lua_State* L) {
     ArgCount(L, 1, "lighting");
-    EngineHandle(L, "SetLighting")->SetLighting(ArgFlag(L, 1));
+    bool on = ArgFlag(L, 1);
+    EngineHandle(L, "SetLighting")->SetLighting(on);
     return 0;
 }
 
 int pubLSetLight(lua_State* L) {
     ArgCount(L, 1, "lighting");
+    int light = ArgInt(L, 1);
+    float x = ArgFloat(L, 2), y = ArgFloat(L, 3), z = ArgFloat(L, 4);
     LuaThingy* host = EngineHandle(L, "SetLight");
     host->SetLighting(true);
-    host->SetLight(ArgInt(L, 1), ArgFloat(L, 2), ArgFloat(L, 3), ArgFloat(L, 4));
+    host->SetLight(light, x, y, z);
     return 0;
 }
 
 int pubLSetLightColor(lua_State* L) {
     ArgCount(L, 4, "");
-    EngineHandle(L, "SetLightColor")
-        ->SetLightColor(ArgInt(L, 1), ArgFloat(L, 2), ArgFloat(L, 3), ArgFloat(L, 4));
+    int light = ArgInt(L, 1);
+    float r = ArgFloat(L, 2), g = ArgFloat(L, 3), b = ArgFloat(L, 4);
+    EngineHandle(L, "SetLightColor")->SetLightColor(light, r, g, b);
     return 0;
 }
 
 int pubLSetLightAtten(lua_State* L) {
     ArgCount(L, 4, "");
-    EngineHandle(L, "SetLightAtten")
-        ->SetLightAtten(ArgInt(L, 1), ArgFloat(L, 2), ArgFloat(L, 3), ArgFloat(L, 4));
+    int light = ArgInt(L, 1);
+    float constant = ArgFloat(L, 2), linear = ArgFloat(L, 3), quadratic = ArgFloat(L, 4);
+    EngineHandle(L, "SetLightAtten")->SetLightAtten(light, constant, linear, quadratic);
     return 0;
 }
 
 int pubLSetAmbientColor(lua_State* L) {
     ArgCount(L, 3, "");
-    EngineHandle(L, "SetAmbientColor")->SetAmbientColorRGB(ArgFloat(L, 1), ArgFloat(L, 2), ArgFloat(L, 3));
+    float r = ArgFloat(L, 1), g = ArgFloat(L, 2), b = ArgFloat(L, 3);
+    EngineHandle(L, "SetAmbientColor")->SetAmbientColorRGB(r, g, b);
     return 0;
 }

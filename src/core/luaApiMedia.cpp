@@ -4,49 +4,34 @@
 // operation of a manager or of the host.
 //
 // Lua errors unwind with longjmp, so no object with a destructor is alive across a Lua call
-// that can raise: results that come out of engine containers are copied to plain memory
-// before they are pushed.
+// that can raise; results built in C++ memory reach Lua through the held-result copy.
 #include "luaapi.h"
 #include "luathingy.h"
 
-#include <cstdlib>
-#include <cstring>
-
 // ---- Helpers ---------------------------------------------------------------------------------
 
-// The file form: path[, group name], the group only with exactly two arguments. Returns the
-// first item index, which is the manager's item count before the call.
-static int AddFile(lua_State* L, MediaManager* manager, int count) {
-    const char* path = ArgString(L, 1);
-    const char* group = count == 2 ? ArgString(L, 2) : "";
+// The file form: path[, group name], the group only with exactly two arguments. A group
+// argument that is no text (a table, a boolean) names the default group.
+struct FileForm {
+    const char* path;
+    const char* group;
+};
+
+static FileForm ReadFileForm(lua_State* L, int count) {
+    FileForm f;
+    f.path = ArgString(L, 1);
+    f.group = count == 2 ? ArgString(L, 2) : "";
+    if (!f.group) f.group = "";
+    return f;
+}
+
+// Adds the file and pushes the first item index, which is the manager's item count before
+// the call.
+static int AddFile(lua_State* L, MediaManager* manager, const FileForm& f) {
     int first = 0;
-    // A group argument that is no text (a table, a boolean) names the default group.
-    manager->AddContent(path, group ? group : "", &first, nullptr);
+    manager->AddContent(f.path, f.group, &first, nullptr);
     lua_pushinteger(L, first);
     return 1;
-}
-
-// Pushes a copy of `n` bytes that was taken out of an engine container, then frees it.
-static void PushOwnedString(lua_State* L, char* bytes, int n) {
-    lua_pushlstring(L, bytes ? bytes : "", (size_t)n);
-    free(bytes);
-}
-
-// Copies a block's bytes to plain memory (null when empty) so the block can go before any
-// Lua call.
-static char* CopyBytes(DataBlock& block, int* n) {
-    *n = block.Len();
-    if (*n <= 0 || !block.Ptr()) {
-        *n = 0;
-        return nullptr;
-    }
-    char* copy = (char*)malloc((size_t)*n);
-    if (!copy) {
-        *n = 0;
-        return nullptr;
-    }
-    memcpy(copy, block.Ptr(), (size_t)*n);
-    return copy;
 }
 
 // The properties call shared by AudioProps and MusicProps: volume argument 2, pitch 3
@@ -71,39 +56,36 @@ static SoundProps ReadSoundProps(lua_State* L, int count) {
 // ---- Files and items ---------------------------------------------------------------------------
 
 int pubLAddTex(lua_State* L) {
-    int count = ArgCount(L, 1, "addtex");
-    LuaThingy* host = EngineHandle(L, "AddTex");
-    return AddFile(L, &host->textureManager, count);
+    FileForm f = ReadFileForm(L, ArgCount(L, 1, "addtex"));
+    return AddFile(L, &EngineHandle(L, "AddTex")->textureManager, f);
 }
 
 int pubLBindTex(lua_State* L) {
-    LuaThingy* host = EngineHandle(L, "Tex");
-    UseSelectedItem(L, &host->textureManager);
+    ItemSelector s = ReadItemSelector(L);
+    UseItem(&EngineHandle(L, "Tex")->textureManager, s);
     return 0;
 }
 
 int pubLAddGeom(lua_State* L) {
-    int count = ArgCount(L, 1, "addgeom");
-    LuaThingy* host = EngineHandle(L, "AddGeom");
-    return AddFile(L, &host->geometryManager, count);
+    FileForm f = ReadFileForm(L, ArgCount(L, 1, "addgeom"));
+    return AddFile(L, &EngineHandle(L, "AddGeom")->geometryManager, f);
 }
 
 int pubLAddShad(lua_State* L) {
-    int count = ArgCount(L, 1, "addtex");
-    LuaThingy* host = EngineHandle(L, "AddShad");
-    return AddFile(L, &host->shaderManager, count);
+    FileForm f = ReadFileForm(L, ArgCount(L, 1, "addtex"));
+    return AddFile(L, &EngineHandle(L, "AddShad")->shaderManager, f);
 }
 
 int pubLBindShad(lua_State* L) {
-    LuaThingy* host = EngineHandle(L, "Shad");
-    UseSelectedItem(L, &host->shaderManager);
+    ItemSelector s = ReadItemSelector(L);
+    UseItem(&EngineHandle(L, "Shad")->shaderManager, s);
     return 0;
 }
 
 int pubLSetShadersEnabled(lua_State* L) {
     ArgCount(L, 1, "shad");
-    LuaThingy* host = EngineHandle(L, "SetShadersEnabled");
-    host->shaderManager.SetShadersEnabled(ArgFlag(L, 1));
+    bool enabled = ArgFlag(L, 1);
+    EngineHandle(L, "SetShadersEnabled")->shaderManager.SetShadersEnabled(enabled);
     return 0;
 }
 
@@ -117,23 +99,20 @@ int pubLGetShadersEnabled(lua_State* L) {
 
 int pubLDeclareUniform(lua_State* L) {
     int count = lua_gettop(L);
-    LuaThingy* host = EngineHandle(L, "DeclareUniform");
-    Shader* shader = host->shaderManager.GetBoundShader();
-    if (!shader) return 0; // no bound shader: nothing declared, nothing printed
     int number = ArgInt(L, 1);
     const char* name = ArgString(L, 2);
     int type = count >= 3 ? ArgInt(L, 3) : 1;
     bool flag = count > 3 ? ArgFlag(L, 4) : true;
-    shader->DeclareUniform(number, name, type, flag);
+    Shader* shader = EngineHandle(L, "DeclareUniform")->shaderManager.GetBoundShader();
+    if (shader) shader->DeclareUniform(number, name, type, flag); // no bound shader: nothing
     return 0;
 }
 
 int pubLUpdateUniform(lua_State* L) {
-    LuaThingy* host = EngineHandle(L, "Uniform");
-    Shader* shader = host->shaderManager.GetBoundShader();
-    if (!shader) return 0;
+    int position = ArgInt(L, 1);
     float value = ArgFloat(L, 2);
-    shader->UpdateUniform(ArgInt(L, 1), &value);
+    Shader* shader = EngineHandle(L, "Uniform")->shaderManager.GetBoundShader();
+    if (shader) shader->UpdateUniform(position, &value);
     return 0;
 }
 
@@ -141,16 +120,15 @@ int pubLUpdateUniform(lua_State* L) {
 
 int pubLNewAudio(lua_State* L) {
     int count = ArgCount(L, 1, "addaudiodata");
-    LuaThingy* host = EngineHandle(L, "GetNewAudio");
     const char* name = ArgString(L, 1);
     const char* group = count == 2 ? ArgString(L, 2) : "";
+    LuaThingy* host = EngineHandle(L, "GetNewAudio");
     lua_pushinteger(L, host->audioManager.NewAudio(name ? name : "", group ? group : ""));
     return 1;
 }
 
 int pubLSetAudioData(lua_State* L) {
     ArgCount(L, 1, "addaudiodata");
-    LuaThingy* host = EngineHandle(L, "SetAudioData");
     int index = ArgInt(L, 1);
     int channels = (int)lua_tointeger(L, 3);
     int rate = (int)lua_tointeger(L, 4);
@@ -166,66 +144,55 @@ int pubLSetAudioData(lua_State* L) {
         samples[i] = (float)lua_tonumber(L, -1);
         lua_pop(L, 1);
     }
-    host->audioManager.SetAudioData(index, samples, n, channels, rate, factor);
+    EngineHandle(L, "SetAudioData")->audioManager.SetAudioData(index, samples, n, channels, rate, factor);
     lua_pop(L, 1);
     return 0;
 }
 
 int pubLGetAudioData(lua_State* L) {
     ArgCount(L, 1, "addaudiodata");
-    LuaThingy* host = EngineHandle(L, "GetAudioData");
     int index = ArgInt(L, 1);
-    int n = 0;
-    float* values = nullptr;
+    BeginHeldResult(L);
+    LuaThingy* host = EngineHandle(L, "GetAudioData");
+    int status;
     {
         FloatDataBlock block;
         host->audioManager.GetAudioData(index, &block);
-        n = block.ValCount();
-        if (n > 0) values = (float*)malloc(sizeof(float) * (size_t)n);
-        if (values) {
-            for (int i = 0; i < n; i++)
-                values[i] = block.GetVal(i);
-        } else {
-            n = 0;
-        }
+        status = PushHeldFloats(L, (const float*)block.Ptr(), block.ValCount());
     }
-    lua_createtable(L, n, 0);
-    for (int i = 0; i < n; i++) {
-        lua_pushnumber(L, values[i]);
-        lua_rawseti(L, -2, i + 1);
-    }
-    free(values);
+    if (status != 0) lua_error(L);
     return 1;
 }
 
 int pubLAddAudio(lua_State* L) {
-    int count = ArgCount(L, 1, "addaudio");
-    LuaThingy* host = EngineHandle(L, "AddAudio");
-    return AddFile(L, &host->audioManager, count);
+    FileForm f = ReadFileForm(L, ArgCount(L, 1, "addaudio"));
+    return AddFile(L, &EngineHandle(L, "AddAudio")->audioManager, f);
 }
 
 int pubLPlayAudio(lua_State* L) {
+    ItemSelector s = ReadItemSelector(L);
     LuaThingy* host = EngineHandle(L, "Audio");
-    UseSelectedItem(L, &host->audioManager);
+    UseItem(&host->audioManager, s);
     // The last play's slot also when nothing was chosen now (-1 before any play).
     lua_pushnumber(L, host->audioManager.GetLastIndex());
     return 1;
 }
 
 int pubLStopAudio(lua_State* L) {
-    LuaThingy* host = EngineHandle(L, "StopAudio");
-    host->audioManager.StopAudio(ArgInt(L, 1));
+    int slot = ArgInt(L, 1);
+    EngineHandle(L, "StopAudio")->audioManager.StopAudio(slot);
     return 0;
 }
 
 int pubLAudioProps(lua_State* L) {
     int count = lua_gettop(L);
+    SoundProps p = ReadSoundProps(L, count);
+    int slot = ArgInt(L, 1);
     LuaThingy* host = EngineHandle(L, "AudioProps");
     // Without a slot and a volume there is no slot to set: the call is skipped rather than
     // made on whatever slot a missing argument would name.
     if (count < 2) return 0;
-    SoundProps p = ReadSoundProps(L, count);
-    host->audioManager.SetAudProps(ArgInt(L, 1), p.volume, p.pitch, p.loop, p.x, p.y, p.z);
+    host->audioManager.SetAudProps(slot, p.volume, p.pitch, p.loop, p.x, p.y, p.z);
     return 0;
 }
 
@@ -233,32 +200,34 @@ int pubLAudioProps(lua_State* L) {
 
 int pubLAddMusic(lua_State* L) {
     ArgCount(L, 1, "music");
-    LuaThingy* host = EngineHandle(L, "AddMusic");
-    host->musicManager.LoadFile(ArgInt(L, 1), ArgString(L, 2));
+    int channel = ArgInt(L, 1);
+    const char* file = ArgString(L, 2);
+    EngineHandle(L, "AddMusic")->musicManager.LoadFile(channel, file);
     return 0;
 }
 
 int pubLPlayMusic(lua_State* L) {
     ArgCount(L, 1, "music");
-    LuaThingy* host = EngineHandle(L, "Music");
-    host->musicManager.Play(ArgInt(L, 1));
+    int channel = ArgInt(L, 1);
+    EngineHandle(L, "Music")->musicManager.Play(channel);
     return 0;
 }
 
 int pubLStopMusic(lua_State* L) {
     ArgCount(L, 1, "music");
-    LuaThingy* host = EngineHandle(L, "StopMusic");
-    host->musicManager.Stop(ArgInt(L, 1));
+    int channel = ArgInt(L, 1);
+    EngineHandle(L, "StopMusic")->musicManager.Stop(channel);
     return 0;
 }
 
 int pubLMusicProps(lua_State* L) {
     int count = ArgCount(L, 1, "music");
+    SoundProps p = ReadSoundProps(L, count);
+    int channel = ArgInt(L, 1);
     LuaThingy* host = EngineHandle(L, "MusicProps");
     // As AudioProps: without a channel and a volume the call is skipped.
     if (count < 2) return 0;
-    SoundProps p = ReadSoundProps(L, count);
-    host->musicManager.SetMusicProps(ArgInt(L, 1), p.volume, p.pitch, p.loop, p.x, p.y, p.z);
+    host->musicManager.SetMusicProps(channel, p.volume, p.pitch, p.loop, p.x, p.y, p.z);
     return 0;
 }
 
@@ -275,9 +244,9 @@ static GeomTextParams ReadTextParams(lua_State* L, int count) {
 
 int pubLCreateDrawText(lua_State* L) {
     int count = ArgCount(L, 1, "addtext");
-    LuaThingy* host = EngineHandle(L, "Text");
     const char* text = ArgString(L, 1);
     GeomTextParams params = ReadTextParams(L, count);
+    LuaThingy* host = EngineHandle(L, "Text");
     host->textureManager.Use("font");
     host->textManager.CreateDrawText(text, &params);
     host->textureManager.Use(-1); // no texture stays bound after a text
@@ -286,10 +255,9 @@ int pubLCreateDrawText(lua_State* L) {
 
 int pubLAddText(lua_State* L) {
     int count = ArgCount(L, 1, "addtext");
-    LuaThingy* host = EngineHandle(L, "pubLAddText");
     const char* text = ArgString(L, 1);
     GeomTextParams params = ReadTextParams(L, count);
-    lua_pushinteger(L, host->textManager.AddText(text, &params));
+    lua_pushinteger(L, EngineHandle(L, "pubLAddText")->textManager.AddText(text, &params));
     return 1;
 }
 
@@ -314,18 +282,18 @@ int pubLEndRTT(lua_State* L) {
 // empty or missing name opens no file, so it writes nothing and reads "".
 int pubLReadSaveString(lua_State* L) {
     ArgCount(L, 1, "savedata");
-    LuaThingy* host = EngineHandle(L, "ReadSaveString");
     const char* game = ArgString(L, 1);
     const char* file = ArgString(L, 2);
-    int n = 0;
-    char* bytes = nullptr;
+    BeginHeldResult(L);
+    LuaThingy* host = EngineHandle(L, "ReadSaveString");
+    int status;
     {
         DataBlock block;
         host->saveManager.SetGame(game);
         host->saveManager.LoadData(file, &block);
-        bytes = CopyBytes(block, &n);
+        status = PushHeldString(L, (const char*)block.Ptr(), block.Len() > 0 ? (size_t)block.Len() : 0);
     }
-    PushOwnedString(L, bytes, n);
+    if (status != 0) lua_error(L);
     return 1;
 }
 

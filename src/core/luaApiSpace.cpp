@@ -17,15 +17,15 @@ static SpaceMapper* Mapper(lua_State* L, const char* function) {
 }
 
 int pubLSetSpaceMapper(lua_State* L) {
-    EngineHandle(L, "SetSpaceMapper")->SetSpaceMapper(ArgInt(L, 1));
+    int kind = ArgInt(L, 1);
+    EngineHandle(L, "SetSpaceMapper")->SetSpaceMapper(kind);
     return 0;
 }
 
 int pubLSet2DSpaceBounds(lua_State* L) {
-    LuaThingy* host = EngineHandle(L, "Set2DSpaceBounds");
     // velkRun has no minimum test and always reads the cell counts from arguments 5 and 6.
     // The test is about the call, so it speaks even before the mapper exists.
-    bool run = host->runVariant;
+    bool run = EngineHandle(L, "Set2DSpaceBounds")->runVariant;
     int count = run ? lua_gettop(L) : ArgCount(L, 4, "set2dspacebounds");
     float lo[2] = {ArgFloat(L, 1), ArgFloat(L, 2)};
     float hi[2] = {ArgFloat(L, 3), ArgFloat(L, 4)};
@@ -37,33 +37,34 @@ int pubLSet2DSpaceBounds(lua_State* L) {
     }
     // Only the 2D line mapper has bounds; any other mapper (or none) is left alone. Counts
     // or corners that make no grid are the mapper's to refuse.
-    if (auto* lines = dynamic_cast<SpaceMapperLines2D*>(host->spaceMapper))
+    if (auto* lines = dynamic_cast<SpaceMapperLines2D*>(Mapper(L, "Set2DSpaceBounds")))
         lines->SetSpaceBounds(lo, hi, cols, rows);
     return 0;
 }
 
 int pubLAddSpaceObject(lua_State* L) {
-    SpaceMapper* mapper = Mapper(L, "AddSpaceObject");
     const char* kind = ArgString(L, 1);
-    if (!mapper || !kind || strcmp(kind, "line2d") != 0) return 0;
     SpMapLine2D line = {};
     line.x0 = ArgFloat(L, 2);
     line.y0 = ArgFloat(L, 3);
     line.x1 = ArgFloat(L, 4);
     line.y1 = ArgFloat(L, 5);
+    SpaceMapper* mapper = Mapper(L, "AddSpaceObject");
+    if (!mapper || !kind || strcmp(kind, "line2d") != 0) return 0;
     mapper->AddSpaceObject("line2d", &line); // the mapper fills the normal and the id
     return 0;
 }
 
 int pubLSpaceEvent(lua_State* L) {
+    const char* event = ArgString(L, 1);
     SpaceMapper* mapper = Mapper(L, "SpaceEvent");
-    if (mapper) mapper->HandleEvent(ArgString(L, 1), nullptr);
+    if (mapper) mapper->HandleEvent(event, nullptr);
     return 0;
 }
 
 int pubLSpaceReset(lua_State* L) {
-    SpaceMapper* mapper = Mapper(L, "SpaceMapperReset");
     bool keep = lua_gettop(L) > 0 ? lua_tointeger(L, 1) != 0 : false;
+    SpaceMapper* mapper = Mapper(L, "SpaceMapperReset");
     if (mapper) mapper->Reset(keep);
     return 0;
 }
@@ -89,20 +90,22 @@ static void ReadPoint(lua_State* L, int index, float point[3]) {
 }
 
 int pubLMapMovement(lua_State* L, bool lineMode) {
+    float a[3], b[3];
+    ReadPoint(L, 1, a);
+    ReadPoint(L, 2, b);
+    float radius = lua_isnumber(L, 3) ? (float)lua_tonumber(L, 3) : 0.0f;
     SpaceMapper* mapper = Mapper(L, lineMode ? "MapLine" : "MapPoint");
     if (!mapper) {
         lua_pushnumber(L, 0);
         return 1;
     }
-    float a[3], b[3];
-    ReadPoint(L, 1, a);
-    ReadPoint(L, 2, b);
-    float radius = lua_isnumber(L, 3) ? (float)lua_tonumber(L, 3) : 0.0f;
 
     float contact[2] = {0, 0}, pos[2] = {0, 0}, vel[2] = {0, 0};
     // Line mode goes through MapPoint too; its velocity output is not handed back.
     int hits = mapper->MapPoint(a, b, radius, contact, pos, vel, lineMode);
 
+    // The results are stored through the script's tables (whose metamethods run Lua code)
+    // only now that the mapper is no longer used.
     const float* values[3] = {contact, pos, vel};
     int outputs = lineMode ? 4 : 6;
     // Missing output arguments become nil slots, so storing into them raises the ordinary

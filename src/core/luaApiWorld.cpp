@@ -19,13 +19,15 @@ int pubLLookAt(lua_State* L) {
 
 int pubLSetCam(lua_State* L) {
     int count = ArgCount(L, 1, "");
-    LuaThingy* host = EngineHandle(L, "SetCam");
     int mode = ArgInt(L, 1);
+    int fit = count >= 2 ? ArgInt(L, 2) : 0;
+    float fov = ArgFloat(L, 2);
+    LuaThingy* host = EngineHandle(L, "SetCam");
     if (mode == 2) {
-        host->InitCamera(2, count >= 2 ? ArgInt(L, 2) : 0);
+        host->InitCamera(2, fit);
     } else if (mode == 3) {
         // The field of view is kept for every later perspective reset.
-        if (count > 1) host->fov = ArgFloat(L, 2);
+        if (count > 1) host->fov = fov;
         host->InitCamera(0, 0);
     }
     return 0;
@@ -33,12 +35,15 @@ int pubLSetCam(lua_State* L) {
 
 int pubLSet2DCamScale(lua_State* L) {
     ArgCount(L, 1, "");
-    EngineHandle(L, "Set2DCamScale")->Set2DCamScale(ArgFloat(L, 1));
+    float scale = ArgFloat(L, 1);
+    EngineHandle(L, "Set2DCamScale")->Set2DCamScale(scale);
     return 0;
 }
 
 // ---- Folders -------------------------------------------------------------------------------------
 
+// Both folders are set before the script runs and never change, so their text may be
+// pushed straight from the host.
 int pubLGetScriptsPath(lua_State* L) {
     LuaThingy* host = EngineHandle(L, "GetScriptsPath");
     lua_pushstring(L, host->scriptsFolder.CStr());
@@ -86,16 +91,16 @@ int pubLGetMouseRelative(lua_State* L) {
 
 int pubLSetMouseVis(lua_State* L) {
     ArgCount(L, 1, "vis");
-    EngineHandle(L, "SetMouseVis")->SetMouseState(ArgInt(L, 1), -1);
+    int visibility = ArgInt(L, 1);
+    EngineHandle(L, "SetMouseVis")->SetMouseState(visibility, -1);
     return 0;
 }
 
 int pubLSetMouseFree(lua_State* L) {
     ArgCount(L, 1, "free");
-    LuaThingy* host = EngineHandle(L, "SetMouseFree");
     // Lock value 1 - n, worked out wide so that the most negative n cannot overflow.
     long long lock = 1LL - (long long)ArgInt(L, 1);
-    host->SetMouseState(-1, lock > INT_MAX ? INT_MAX : (int)lock);
+    EngineHandle(L, "SetMouseFree")->SetMouseState(-1, lock > INT_MAX ? INT_MAX : (int)lock);
     return 0;
 }
 
@@ -103,24 +108,25 @@ int pubLSetMouseFree(lua_State* L) {
 
 int pubLBindKey(lua_State* L) {
     int count = ArgCount(L, 2, "bindkey");
-    LuaThingy* host = EngineHandle(L, "BindKey");
     int gameKey = (int)lua_tointeger(L, 1);
     int inputCode = (int)lua_tointeger(L, 2);
     bool additive = count > 2 && lua_tointeger(L, 3) != 0;
-    host->SetKeyBind(gameKey, inputCode, additive);
+    EngineHandle(L, "BindKey")->SetKeyBind(gameKey, inputCode, additive);
     return 0;
 }
 
 int pubLSetTypingMode(lua_State* L) {
     ArgCount(L, 1, "settypingmode");
-    EngineHandle(L, "TypingMode")->SetTypingMode((int)lua_tointeger(L, 1));
+    int mode = (int)lua_tointeger(L, 1);
+    EngineHandle(L, "TypingMode")->SetTypingMode(mode);
     return 0;
 }
 
 int pubLSetVSync(lua_State* L) {
     ArgCount(L, 1, "");
     // Truncated before the test: 0.5 turns vertical sync off.
-    EngineHandle(L, "SetVSync")->SetVSync(ArgInt(L, 1) != 0);
+    bool on = ArgInt(L, 1) != 0;
+    EngineHandle(L, "SetVSync")->SetVSync(on);
     return 0;
 }
 
@@ -128,16 +134,16 @@ int pubLSetVSync(lua_State* L) {
 
 int pubLNoise(lua_State* L) {
     int count = ArgCount(L, 1, "noise");
-    LuaThingy* host = EngineHandle(L, "GetNoise");
     float x = ArgFloat(L, 1);
     float y = count > 1 ? ArgFloat(L, 2) : 0.0f;
     float z = count > 1 ? ArgFloat(L, 3) : 0.0f;
-    lua_pushnumber(L, host->noise.Noise(x, y, z));
+    lua_pushnumber(L, EngineHandle(L, "GetNoise")->noise.Noise(x, y, z));
     return 1;
 }
 
 int pubLSetNoiseSeed(lua_State* L) {
     ArgCount(L, 1, "noisesetseed");
-    EngineHandle(L, "SetNoiseSeed")->noise.SetSeed(ArgFloat(L, 1));
+    float seed = ArgFloat(L, 1);
+    EngineHandle(L, "SetNoiseSeed")->noise.SetSeed(seed);
     return 0;
 }

@@ -45,11 +45,32 @@ LuaThingy* EngineHandle(lua_State* L, const char* function);
 void PublishEngineHandle(lua_State* L, LuaThingy* host);
 void WithdrawEngineHandle(lua_State* L);
 
+// Every function reads and converts all its arguments before it takes anything from the
+// engine: a conversion can run a finalizer, and a finalizer can call the API (replacing the
+// space mapper, rebinding a shader). Strings read from arguments stay valid during the call.
+
 // The item selector of Geom, Tex, Shad and Audio: by item index, by name in the default
 // group, by group and position, or by group and name, chosen by count and Lua type. No
 // argument or more than two: nothing happens. A name that is neither a string nor a
 // number also selects nothing (no null name ever reaches the manager).
-void UseSelectedItem(lua_State* L, MediaManager* manager);
+struct ItemSelector {
+    enum Form { None, ByIndex, ByName, ByGroupPosition, ByGroupName } form;
+    const char* group;
+    const char* name;
+    int number; // the item index or the position in the group
+};
+ItemSelector ReadItemSelector(lua_State* L);
+void UseItem(MediaManager* manager, const ItemSelector& selector);
+
+// A result built in C++ memory (a file's bytes, sound samples) is copied into Lua memory in
+// a protected call: the copy allocates, which can raise (a finalizer, memory running out),
+// and that error must not unwind past the C++ owner. BeginHeldResult pushes the copying
+// function while the caller holds nothing yet; PushHeld... then copies, leaving the result
+// (status 0) or the error on top. The caller frees its memory, then raises the error again
+// with lua_error.
+void BeginHeldResult(lua_State* L);
+int PushHeldString(lua_State* L, const char* bytes, size_t n);
+int PushHeldFloats(lua_State* L, const float* values, int n);
 
 // ---- Registration table ------------------------------------------------------------------
 
