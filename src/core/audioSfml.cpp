@@ -58,16 +58,27 @@ class SfmlBuffer : public AudioSampleBuffer {
   public:
     sf::SoundBuffer buffer;
 
+    // The decoders size their sample store from the file's header, so a forged one makes
+    // them throw (bad_alloc); no exception may cross the script's frames, and either way
+    // the sound did not load.
     bool LoadFromFile(const char* path) override {
         bool refused = false;
-        std::unique_ptr<FdStream> file = OpenSoundFile(path, &refused);
-        if (file) return buffer.loadFromStream(*file);
-        return !refused && buffer.loadFromFile(path);
+        try {
+            std::unique_ptr<FdStream> file = OpenSoundFile(path, &refused);
+            if (file) return buffer.loadFromStream(*file);
+            return !refused && buffer.loadFromFile(path);
+        } catch (...) {
+            return false;
+        }
     }
     bool LoadFromSamples(const short* samples, long long count, int channelCount, int sampleRate) override {
         if (!samples || count <= 0 || channelCount <= 0 || sampleRate <= 0) return false;
-        return buffer.loadFromSamples(samples, (sf::Uint64)count, (unsigned)channelCount,
-                                      (unsigned)sampleRate);
+        try {
+            return buffer.loadFromSamples(samples, (sf::Uint64)count, (unsigned)channelCount,
+                                          (unsigned)sampleRate);
+        } catch (...) {
+            return false;
+        }
     }
     const short* Samples() override { return buffer.getSamples(); }
     long long SampleCount() override { return (long long)buffer.getSampleCount(); }
@@ -116,11 +127,16 @@ class SfmlMusic : private MusicFile, public SfmlSource<MusicStream, sf::Music> {
         bool refused = false;
         std::unique_ptr<FdStream> next = OpenSoundFile(path, &refused);
         bool ok = false;
-        if (next) {
-            // The channel reads `next` for as long as it stays open.
-            ok = source.openFromStream(*next);
-        } else if (!refused) {
-            ok = source.openFromFile(path);
+        try {
+            if (next) {
+                // The channel reads `next` for as long as it stays open.
+                ok = source.openFromStream(*next);
+            } else if (!refused) {
+                ok = source.openFromFile(path);
+            }
+        } catch (...) {
+            // Buffers sized from a forged header (bad_alloc): a failed open like any other.
+            ok = false;
         }
         // Any open first let go of what the channel held. A failed one ends like any
         // failed open: stopped, nothing open, and no reader left on a stream freed here.
