@@ -888,3 +888,33 @@ TEST_F(SfmlAudio, MissingFilesReachTheLibraryPipesAreRefusedLinksDecode) {
     ASSERT_EQ(samples.ValCount(), 2);
     EXPECT_EQ(samples.GetVal(0), 1.0f);
 }
+
+// A file that exists and does not decode goes to the sound library by its name, so the
+// library's complaint (on standard error) names it; a pipe is still refused at once, with
+// nothing said of it (the alarm ends a hang).
+TEST_F(SfmlAudio, UndecodableFilesAreNamedByTheLibraryPipesStayRefused) {
+    ScratchDir dir("velk-sfml");
+    WriteFile(dir.File("words.ogg"), "only words, no sound");
+    ASSERT_EQ(mkfifo(dir.File("pipe.ogg").c_str(), 0600), 0);
+    AudioManager am;
+    MusicManager mm;
+    mm.SetPathPrefix((dir.Path() + "/").c_str());
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    alarm(30);
+    am.AddContent(dir.File("words.ogg").c_str(), "", nullptr, nullptr);
+    mm.LoadFile(0, "words.ogg");
+    am.AddContent(dir.File("pipe.ogg").c_str(), "", nullptr, nullptr);
+    mm.LoadFile(1, "pipe.ogg");
+    alarm(0);
+    std::string out = testing::internal::GetCapturedStdout();
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(out, "Error: Audio File Not Loaded.\nError: Music failed to load\n"
+                   "Error: Audio File Not Loaded.\nError: Music failed to load\n");
+    std::string named =
+        "Failed to open sound file \"" + dir.File("words.ogg") + "\" (format not supported)\n";
+    size_t at = err.find(named);
+    ASSERT_NE(at, std::string::npos) << err;
+    EXPECT_NE(err.find(named, at + 1), std::string::npos) << err; // by the sound and by the music
+    EXPECT_EQ(err.find("pipe.ogg"), std::string::npos) << err;
+}
