@@ -2,72 +2,43 @@
 #include "audioSfml.h"
 
 #include <SFML/Audio.hpp>
-#include "strfuncs.h"
-#include <cerrno>
-#include <memory>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-// A sound file read through a descriptor that OpenRegularFile checked: the decoders see
-// exactly the file that was checked, never a name that may have been swapped meanwhile.
-class FdStream : public sf::InputStream {
-  public:
-    explicit FdStream(int fd) : fd(fd) {}
-    ~FdStream() override { close(fd); }
-    FdStream(const FdStream&) = delete;
-    FdStream& operator=(const FdStream&) = delete;
-
-    sf::Int64 read(void* data, sf::Int64 size) override {
-        sf::Int64 total = 0;
-        while (total < size) {
-            ssize_t n = ::read(fd, static_cast<char*>(data) + total, (size_t)(size - total));
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return total > 0 ? total : -1;
-            if (n == 0) break;
-            total += n;
-        }
-        return total;
-    }
-    sf::Int64 seek(sf::Int64 position) override { return (sf::Int64)lseek(fd, (off_t)position, SEEK_SET); }
-    sf::Int64 tell() override { return (sf::Int64)lseek(fd, 0, SEEK_CUR); }
-    sf::Int64 getSize() override {
-        struct stat st;
-        return fstat(fd, &st) == 0 ? (sf::Int64)st.st_size : -1;
-    }
-
-  private:
-    int fd;
-};
-
-// Opens a sound file for decoding. The library's decoders spin for ever on a folder and
-// block on a pipe, so a path that opens as anything but a regular file is refused
-// (`refused` set, null result), and so is one that cannot be opened for another reason.
-// A missing file gives null with `refused` clear: the library may try it by name, fails
-// as quickly, and names the file in its complaint.
-std::unique_ptr<FdStream> OpenSoundFile(const char* path, bool* refused) {
-    bool notRegular = false;
-    int fd = path ? OpenRegularFile(path, false, &notRegular) : -1;
-    bool missing = path && !notRegular && fd < 0 && (errno == ENOENT || errno == ENOTDIR);
-    *refused = fd < 0 && !missing;
-    return fd < 0 ? nullptr : std::unique_ptr<FdStream>(new FdStream(fd));
+// Whether a sound file may go to the library by name. Its decoders spin for ever on a
+// folder and block on a pipe, so what exists and is no regular file (folder, pipe,
+// device) is refused; a regular file, or a name that is no file at all, is handed over
+// and the library's complaint names it. Only another process can swap the name between
+// this check and the library's open (the engine has one thread): that window is accepted.
+bool MayDecode(const char* path) {
+    struct stat st;
+    return path && (stat(path, &st) != 0 || S_ISREG(st.st_mode));
 }
 
 class SfmlBuffer : public AudioSampleBuffer {
   public:
     sf::SoundBuffer buffer;
 
+    // The decoders size their sample store from the file's header, so a forged one makes
+    // them throw (bad_alloc); no exception may cross the script's frames, and either way
+    // the sound did not load.
     bool LoadFromFile(const char* path) override {
-        bool refused = false;
-        std::unique_ptr<FdStream> file = OpenSoundFile(path, &refused);
-        if (file) return buffer.loadFromStream(*file);
-        return !refused && buffer.loadFromFile(path);
+        if (!MayDecode(path)) return false;
+        try {
+            return buffer.loadFromFile(path);
+        } catch (...) {
+            return false;
+        }
     }
     bool LoadFromSamples(const short* samples, long long count, int channelCount, int sampleRate) override {
         if (!samples || count <= 0 || channelCount <= 0 || sampleRate <= 0) return false;
-        return buffer.loadFromSamples(samples, (sf::Uint64)count, (unsigned)channelCount,
-                                      (unsigned)sampleRate);
+        try {
+            return buffer.loadFromSamples(samples, (sf::Uint64)count, (unsigned)channelCount,
+                                          (unsigned)sampleRate);
+        } catch (...) {
+            return false;
+        }
     }
     const short* Samples() override { return buffer.getSamples(); }
     long long SampleCount() override { return (long long)buffer.getSampleCount(); }
@@ -104,28 +75,19 @@ class SfmlPlayer : public SfmlSource<AudioPlayer, sf::Sound> {
     void SetBuffer(AudioSampleBuffer* b) override { source.setBuffer(static_cast<SfmlBuffer*>(b)->buffer); }
 };
 
-// The file a music channel streams from. A base listed before the player, so that it is
-// destroyed after the player, which stops and lets go of it first.
-struct MusicFile {
-    std::unique_ptr<FdStream> file;
-};
-
-class SfmlMusic : private MusicFile, public SfmlSource<MusicStream, sf::Music> {
+class SfmlMusic : public SfmlSource<MusicStream, sf::Music> {
   public:
     bool OpenFromFile(const char* path) override {
-        bool refused = false;
-        std::unique_ptr<FdStream> next = OpenSoundFile(path, &refused);
         bool ok = false;
-        if (next) {
-            // The channel reads `next` for as long as it stays open.
-            ok = source.openFromStream(*next);
-        } else if (!refused) {
-            ok = source.openFromFile(path);
+        try {
+            ok = MayDecode(path) && source.openFromFile(path);
+        } catch (...) {
+            // Buffers sized from a forged header (bad_alloc): a failed open like any other.
+            ok = false;
         }
         // Any open first let go of what the channel held. A failed one ends like any
-        // failed open: stopped, nothing open, and no reader left on a stream freed here.
+        // failed open: stopped and nothing open.
         if (!ok) Close();
-        file = ok ? std::move(next) : nullptr;
         return ok;
     }
 

@@ -31,7 +31,13 @@ bool Texture::Load(const char* newPath, bool flag) {
     sf::Image image;
     // sf::Image reports failures on its own error stream; a failed load prints nothing.
     std::streambuf* errBuf = sf::err().rdbuf(nullptr);
-    bool ok = image.loadFromMemory(bytes.Ptr(), (std::size_t)bytes.Len());
+    bool ok = false;
+    try {
+        ok = image.loadFromMemory(bytes.Ptr(), (std::size_t)bytes.Len());
+    } catch (...) {
+        // The pixels are sized from the header; a forged one can exhaust memory in the
+        // library (bad_alloc). No exception may reach the script: the picture did not load.
+    }
     sf::err().rdbuf(errBuf);
     sf::err().clear();
     if (!ok) return false;

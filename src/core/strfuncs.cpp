@@ -216,24 +216,19 @@ void GetFileNameNoExt(const char* path, char* out) {
     strcopy(path + start, out, count < 32 ? count : 32);
 }
 
-int OpenRegularFile(const char* path, bool forWriting, bool* notRegular) {
-    if (notRegular) *notRegular = false;
+int OpenRegularFile(const char* path, bool forWriting) {
     if (!path) return -1;
     // What is plainly no file is not opened at all: opening some devices acts on them.
     // The check on the opened descriptor below is the one that decides.
     struct stat st;
-    if (stat(path, &st) == 0 && !S_ISREG(st.st_mode)) {
-        if (notRegular) *notRegular = true;
-        return -1;
-    }
+    if (stat(path, &st) == 0 && !S_ISREG(st.st_mode)) return -1;
     // O_NONBLOCK: a pipe opens at once for reading and fails at once for writing when no
     // reader waits. O_NOCTTY: a terminal we only look at must not become ours. O_CLOEXEC:
-    // a file a music channel holds open is not handed to the script's child processes.
+    // no file of ours is handed to the script's child processes.
     int flags = (forWriting ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     int fd = open(path, flags, 0666);
     if (fd < 0) return -1;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (notRegular) *notRegular = true;
         close(fd);
         return -1;
     }

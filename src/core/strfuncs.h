@@ -25,9 +25,8 @@ void GetFileNameNoExt(const char* path, char* out);
 // the check is made on the opened descriptor, so a name swapped for a pipe after a check
 // cannot slip through. For writing, the file is created when missing and emptied only once
 // it is known to be regular. The result is in blocking mode, ready for use.
-// OpenRegularFile returns the descriptor or -1; `notRegular`, when given, tells whether
-// the path opened but was no regular file (as opposed to not opening at all).
-int OpenRegularFile(const char* path, bool forWriting, bool* notRegular = nullptr);
+// OpenRegularFile returns the descriptor or -1.
+int OpenRegularFile(const char* path, bool forWriting);
 // The same as a byte-mode stream ("rb" or "wb"), or null.
 FILE* FopenRegularFile(const char* path, bool forWriting);
 // Returns a new[]-allocated text; the caller frees it with delete[].
