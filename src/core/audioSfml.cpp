@@ -48,7 +48,7 @@ class FdStream : public sf::InputStream {
 // as quickly, and names the file in its complaint.
 std::unique_ptr<FdStream> OpenSoundFile(const char* path, bool* refused) {
     bool notRegular = false;
-    int fd = path ? OpenRegularFile(path, false, &notRegular) : -1;
+    int fd = path ? OpenRegularFile(path, &notRegular) : -1;
     bool missing = path && !notRegular && fd < 0 && (errno == ENOENT || errno == ENOTDIR);
     *refused = fd < 0 && !missing;
     return fd < 0 ? nullptr : std::unique_ptr<FdStream>(new FdStream(fd));

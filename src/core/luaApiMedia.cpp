@@ -336,13 +336,9 @@ int pubLWriteSaveString(lua_State* L) {
     const char* file = ArgString(L, 2);
     size_t length = 0;
     const char* text = lua_tolstring(L, 3, &length);
-    DataBlock block;
-    // Every byte of the text, zero bytes included. Writing a block leaves out one final
-    // zero byte (a terminator); a text ending in one gets another so that it stays.
-    if (text && length > 0) block.Append(text, (int)length);
-    if (text && length > 0 && text[length - 1] == 0) block.AppendNull();
+    // Every byte of the text at its whole length, zero bytes included; no text is an empty one.
     host->saveManager.SetGame(game);
-    host->saveManager.SaveData(file, &block);
+    host->saveManager.SaveBytes(file, text ? text : "", text ? length : 0);
     return 0;
 }
 
