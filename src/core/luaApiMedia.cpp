@@ -345,8 +345,8 @@ int pubLWriteSaveString(lua_State* L) {
 int pubLSetScreenshotDir(lua_State* L) {
     ArgCount(L, 1, "screenshotdir");
     LuaThingy* host = EngineHandle(L, "SetScreenshotDir");
-    // A folder that is no text (missing, nil, a table) keeps the folder: an empty one would
-    // send the next screenshot to the file system's root ("" + "/capture...").
+    // A folder that is no text (missing, nil, a table) keeps the folder; an empty one is the
+    // working folder.
     if (const char* folder = ArgString(L, 1)) host->screenshotFolder.Assign(folder);
     return 0;
 }

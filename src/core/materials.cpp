@@ -242,7 +242,9 @@ static int CaptureNameValue(const char* name) {
 
 int NextCaptureNumber(const char* folder) {
     int highest = -1;
-    DIR* dir = opendir(folder ? folder : "");
+    // An empty folder is the working folder.
+    const char* listed = folder && !folder[0] ? "." : folder;
+    DIR* dir = listed ? opendir(listed) : nullptr;
     if (!dir) {
         puts("Error opening directory");
         return 0;
@@ -277,10 +279,11 @@ void CaptureScreen(int width, int height, const char* folder) {
     unsigned char* buffer = (unsigned char*)calloc((size_t)imageSize, 1);
     if (!buffer) return;
 
-    // Folders are joined with '/', the platform's separator.
+    // Folders are joined with '/', the platform's separator; an empty folder is the working
+    // folder, so the name stays bare instead of becoming a path at the root.
     char digits[16];
     IntToStr(number, digits, 3);
-    std::string path = std::string(folder) + "/capture" + digits + ".bmp";
+    std::string path = std::string(folder) + (folder[0] ? "/" : "") + "capture" + digits + ".bmp";
     // The rows come bottom row first, padded to four bytes: the default pack state.
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
