@@ -6,13 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -31,6 +36,17 @@ void Spit(const std::string& path, const std::string& bytes) {
 
 bool Exists(const std::string& path) {
     return access(path.c_str(), F_OK) == 0;
+}
+
+// The names in a folder, without "." and "..".
+std::set<std::string> Names(const std::string& folder) {
+    std::set<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d))
+            if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.insert(e->d_name);
+        closedir(d);
+    }
+    return names;
 }
 
 } // namespace
@@ -457,6 +473,58 @@ TEST(DataBlockFiles, WriteToAPipeWritesNothingAndNeverWaits) {
     ASSERT_EQ(symlink("real", dir.File("link").c_str()), 0);
     b.WriteFile(dir.File("link").c_str());
     EXPECT_EQ(Slurp(dir.File("real")), "data");
+}
+
+// A full disk, met here as the file size limit: the write fails part-way in a child
+// process, and the old file stays byte for byte with no new file left beside it.
+TEST(DataBlockFiles, WriteThatFailsPartWayKeepsTheOldFile) {
+    ScratchDir dir("velk-db");
+    std::string p = dir.File("save");
+    std::string old(20000, 'o');
+    Spit(p, old);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead of ending the process
+        struct rlimit limit = {8192, 8192};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        DataBlock b;
+        b.Append(std::string(24576, 'n').c_str(), 24576);
+        b.WriteFile(p.c_str());
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::string now = Slurp(p);
+    EXPECT_EQ(now.size(), old.size());
+    EXPECT_TRUE(now == old);
+    EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"save"});
+}
+
+// A chain of links is followed to the file at its end, which gets the bytes and keeps its
+// mode; the links stay links. A dangling link gets the file it names created.
+TEST(DataBlockFiles, WriteThroughLinksReplacesTheFileAtTheEnd) {
+    ScratchDir dir("velk-db");
+    ASSERT_EQ(mkdir(dir.File("sub").c_str(), 0755), 0);
+    Spit(dir.File("sub/real"), "previous contents");
+    ASSERT_EQ(chmod(dir.File("sub/real").c_str(), 0640), 0);
+    ASSERT_EQ(symlink("real", dir.File("sub/near").c_str()), 0); // relative to its own folder
+    ASSERT_EQ(symlink("sub/near", dir.File("far").c_str()), 0);
+    ASSERT_EQ(symlink("sub/new", dir.File("dangling").c_str()), 0);
+    DataBlock b("data");
+    b.WriteFile(dir.File("far").c_str());
+    b.WriteFile(dir.File("dangling").c_str());
+    EXPECT_EQ(Slurp(dir.File("sub/real")), "data");
+    EXPECT_EQ(Slurp(dir.File("sub/new")), "data");
+    struct stat st;
+    ASSERT_EQ(stat(dir.File("sub/real").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    for (const char* link : {"far", "sub/near", "dangling"}) {
+        ASSERT_EQ(lstat(dir.File(link).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << link;
+    }
+    EXPECT_EQ(Names(dir.File("sub")), (std::set<std::string>{"near", "new", "real"}));
 }
 
 TEST(FloatDataBlock, AddAndGet) {

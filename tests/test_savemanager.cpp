@@ -3,9 +3,15 @@
 #include "savemanager.h"
 #include "scratch.h"
 #include <gtest/gtest.h>
+#include <csignal>
+#include <dirent.h>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -41,6 +47,16 @@ class SaveTest : public ::testing::Test {
         sm.LoadData(key, &block);
         if (block.Len() == 0) return "";
         return std::string(block.CStr());
+    }
+    // The names in the working folder, without "." and "..".
+    static std::set<std::string> Names() {
+        std::set<std::string> names;
+        if (DIR* d = opendir(".")) {
+            while (dirent* e = readdir(d))
+                if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.insert(e->d_name);
+            closedir(d);
+        }
+        return names;
     }
     static long FileSize(const char* name) {
         FILE* f = fopen(name, "rb");
@@ -105,6 +121,33 @@ TEST_F(SaveTest, BytesAreKeptExactly) {
     Write(sm, "g", "lines", "a\r\nb\n\tc");
     EXPECT_EQ(FileSize("lines"), 7);
     EXPECT_EQ(Read(sm, "g", "lines"), "a\r\nb\n\tc");
+}
+
+// A text longer than an int reaches the file at its whole length. Under a small file size
+// limit that write fails part-way and the old save stays; a length cut to an int would
+// have made an empty file instead. The text is an anonymous mapping: zero pages cost no
+// memory.
+TEST_F(SaveTest, TextLongerThanAnIntIsNotCut) {
+    SaveManager sm;
+    Write(sm, "g", "slot", "old save");
+    const size_t n = ((size_t)1 << 31) + 5;
+    void* text = mmap(nullptr, n, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(text, MAP_FAILED);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {1 << 20, 1 << 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        sm.SaveBytes("slot", (const char*)text, n);
+        _exit(0);
+    }
+    munmap(text, n);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(Read(sm, "g", "slot"), "old save");
+    EXPECT_EQ(Names(), std::set<std::string>{"slot"});
 }
 
 TEST_F(SaveTest, VelkRunHasNoSaveData) {

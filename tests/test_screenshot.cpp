@@ -249,6 +249,24 @@ TEST_F(ScreenshotGL, MissingFolderWritesNothing) {
     EXPECT_FALSE(Exists("/nonexistent/velk/shots/capture000.bmp"));
 }
 
+// An empty folder is the working folder: it is listed, and the file goes there rather than
+// to the file system's root (which the test cleans up should it find one it made).
+TEST_F(ScreenshotGL, EmptyFolderIsTheWorkingFolder) {
+    ScratchDir scratch("velk-shot");
+    ASSERT_TRUE(scratch.Enter());
+    Touch("capture004.bmp");
+    bool atRootBefore = Exists("/capture000.bmp");
+    CaptureStdout();
+    CaptureScreen(4, 4, "");
+    fflush(stdout);
+    EXPECT_EQ(GetCapturedStdout(), "Screenshot saved to: capture005.bmp\n");
+    CheckHeader(ReadAllBytes("capture005.bmp"), 4, 4, 12);
+    if (!atRootBefore && Exists("/capture000.bmp")) {
+        ADD_FAILURE() << "a screenshot was written at the root";
+        unlink("/capture000.bmp");
+    }
+}
+
 // Only a regular file is written. A pipe can only be the next file's name when the folder
 // cannot be listed (numbering then starts at 0): here a folder that may be searched but
 // not read, which root, who reads any folder, meets as nobody. The pipe has a reader, so

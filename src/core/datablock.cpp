@@ -238,7 +238,7 @@ bool DataBlock::IsEqual(const char* s) {
 
 bool DataBlock::ReadFile(const char* name) {
     // Anything but a regular file (a directory, a pipe, a device) counts as unopenable.
-    FILE* f = FopenRegularFile(name, false);
+    FILE* f = FopenRegularFile(name);
     if (!f) return false;
     long size = -1;
     if (fseek(f, 0, SEEK_END) == 0) size = ftell(f);
@@ -258,15 +258,11 @@ bool DataBlock::ReadFile(const char* name) {
 }
 
 void DataBlock::WriteFile(const char* name) {
-    // Only a regular file is written: a pipe would wait for a reader, a device or folder
-    // is no file to replace.
-    FILE* f = FopenRegularFile(name, true);
-    if (!f) return;
     int n = len;
-    // One trailing terminator is left out; an empty block gives an empty file.
+    // One trailing terminator is left out; an empty block gives an empty file. A file that
+    // cannot be written (a pipe, a device, a folder, a full disk) keeps what it held.
     if (n > 0 && ptr[n - 1] == 0) n--;
-    if (n > 0) fwrite(ptr, 1, n, f);
-    fclose(f);
+    WriteWholeFile(name, ptr, n > 0 ? (size_t)n : 0);
 }
 
 // Moves a cursor by a possibly huge amount (counts come from the data being read):

@@ -299,26 +299,23 @@ int pubLReadSaveString(lua_State* L) {
 
 int pubLWriteSaveString(lua_State* L) {
     ArgCount(L, 1, "savedata");
-    LuaThingy* host = EngineHandle(L, "WriteSaveString");
     const char* game = ArgString(L, 1);
     const char* file = ArgString(L, 2);
     size_t length = 0;
     const char* text = lua_tolstring(L, 3, &length);
-    DataBlock block;
-    // Every byte of the text, zero bytes included. Writing a block leaves out one final
-    // zero byte (a terminator); a text ending in one gets another so that it stays.
-    if (text && length > 0) block.Append(text, (int)length);
-    if (text && length > 0 && text[length - 1] == 0) block.AppendNull();
+    LuaThingy* host = EngineHandle(L, "WriteSaveString");
+    // Every byte of the text at its whole length, zero bytes included; no text is an empty one.
     host->saveManager.SetGame(game);
-    host->saveManager.SaveData(file, &block);
+    host->saveManager.SaveBytes(file, text ? text : "", text ? length : 0);
     return 0;
 }
 
 int pubLSetScreenshotDir(lua_State* L) {
     ArgCount(L, 1, "screenshotdir");
+    const char* folder = ArgString(L, 1);
     LuaThingy* host = EngineHandle(L, "SetScreenshotDir");
-    // A folder that is no text (missing, nil, a table) keeps the folder: an empty one would
-    // send the next screenshot to the file system's root ("" + "/capture...").
-    if (const char* folder = ArgString(L, 1)) host->screenshotFolder.Assign(folder);
+    // A folder that is no text (missing, nil, a table) keeps the folder; an empty one is the
+    // working folder.
+    if (folder) host->screenshotFolder.Assign(folder);
     return 0;
 }

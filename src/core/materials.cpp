@@ -248,7 +248,9 @@ static int CaptureNameValue(const char* name) {
 
 int NextCaptureNumber(const char* folder) {
     int highest = -1;
-    DIR* dir = opendir(folder ? folder : "");
+    // An empty folder is the working folder.
+    const char* listed = folder && !folder[0] ? "." : folder;
+    DIR* dir = listed ? opendir(listed) : nullptr;
     if (!dir) {
         puts("Error opening directory");
         return 0;
@@ -261,6 +263,18 @@ int NextCaptureNumber(const char* folder) {
     return highest + 1;
 }
 
+// What CaptureScreen hands the whole-file writer: the pixel rows read from GL.
+struct CapturedRows {
+    int width, height;
+    const unsigned char* rows;
+};
+
+static bool FillBMP(FILE* file, void* context) {
+    CapturedRows* image = (CapturedRows*)context;
+    WriteBMP(file, image->width, image->height, image->rows);
+    return true;
+}
+
 void CaptureScreen(int width, int height, const char* folder) {
     if (!folder) folder = "";
     int number = NextCaptureNumber(folder);
@@ -269,21 +283,13 @@ void CaptureScreen(int width, int height, const char* folder) {
     long long imageSize = (long long)BMPRowStride(width) * height;
     if (imageSize > 0x7fffffffLL - 54) return;
     unsigned char* buffer = (unsigned char*)calloc((size_t)imageSize, 1);
+    if (!buffer) return;
 
-    // Folders are joined with '/', the platform's separator.
+    // Folders are joined with '/', the platform's separator; an empty folder is the working
+    // folder, so the name stays bare instead of becoming a path at the root.
     char digits[16];
     IntToStr(number, digits, 3);
-    std::string path = std::string(folder) + "/capture" + digits + ".bmp";
-    // Only a regular file is written: a pipe of that name would wait for a reader.
-    FILE* file = FopenRegularFile(path.c_str(), true);
-    if (!buffer) {
-        if (file) fclose(file);
-        return;
-    }
-    if (!file) {
-        free(buffer);
-        return;
-    }
+    std::string path = std::string(folder) + (folder[0] ? "/" : "") + "capture" + digits + ".bmp";
     // The rows come bottom row first, padded to four bytes: the default pack state.
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
@@ -292,9 +298,9 @@ void CaptureScreen(int width, int height, const char* folder) {
     glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
     glReadPixels(0, 0, width, height, GL_BGR_EXT, GL_UNSIGNED_BYTE, buffer);
     glPopClientAttrib();
-    WriteBMP(file, width, height, buffer);
-    fclose(file);
-    printf("Screenshot saved to: %s\n", path.c_str());
+    // Only a regular file (or a new one) is written, and whole or not at all.
+    CapturedRows image = {width, height, buffer};
+    if (WriteWholeFile(path.c_str(), FillBMP, &image)) printf("Screenshot saved to: %s\n", path.c_str());
     free(buffer);
 }
 

@@ -43,10 +43,11 @@ class Texture {
 void TexCreateSetupFBO(Texture* texture);
 void TexPassEffect(Texture* texture, float value);
 
-// Saves the frame buffer as the next free "captureNNN.bmp" of `folder`.
+// Saves the frame buffer as the next free "captureNNN.bmp" of `folder` (the working folder
+// when empty).
 void CaptureScreen(int width, int height, const char* folder);
-// The number CaptureScreen gives its next file in `folder` (prints "Error opening
-// directory" and answers 0 when the folder cannot be listed).
+// The number CaptureScreen gives its next file in `folder`, the working folder when empty
+// (prints "Error opening directory" and answers 0 when the folder cannot be listed).
 int NextCaptureNumber(const char* folder);
 // Bytes per BMP pixel row: 3 * width rounded up to a multiple of four.
 int BMPRowStride(int width);

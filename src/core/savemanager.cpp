@@ -1,6 +1,7 @@
 // savemanager: save data as whole files.
 #include "savemanager.h"
 #include "programKind.h"
+#include "strfuncs.h"
 
 SaveManager::SaveManager() : velkRun(IsVelkRun()) {}
 
@@ -14,6 +15,11 @@ void SaveManager::SetGame(const char* game) {
 void SaveManager::SaveData(const char* name, DataBlock* data) {
     if (velkRun || !name || !data) return;
     data->WriteFile(name);
+}
+
+void SaveManager::SaveBytes(const char* name, const char* bytes, size_t n) {
+    if (velkRun || !name || (!bytes && n > 0)) return;
+    WriteWholeFile(name, bytes, n);
 }
 
 void SaveManager::LoadData(const char* name, DataBlock* data) {

@@ -126,7 +126,7 @@ void glUniform1f_PTR(int location, float value) {
 // regular file, and files that cannot be opened, give false and leave `out` empty.
 static bool ReadWholeFile(const char* path, DataBlock* out) {
     out->Delete();
-    FILE* f = FopenRegularFile(path, false);
+    FILE* f = FopenRegularFile(path);
     if (!f) return false;
     unsigned char chunk[4096];
     size_t n;
@@ -260,7 +260,7 @@ void makeprogram(unsigned& program, unsigned& vertexShader, unsigned& fragmentSh
 void readfile(char* path, char* buffer) {
     if (!buffer) return;
     buffer[0] = 0;
-    FILE* f = FopenRegularFile(path, false);
+    FILE* f = FopenRegularFile(path);
     if (!f) return;
     size_t total = 0;
     for (;;) {

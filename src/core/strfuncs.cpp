@@ -1,7 +1,11 @@
 // strfuncs: comparing, copying, searching, splitting and converting C strings.
 #include "strfuncs.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -216,42 +220,147 @@ void GetFileNameNoExt(const char* path, char* out) {
     strcopy(path + start, out, count < 32 ? count : 32);
 }
 
-int OpenRegularFile(const char* path, bool forWriting) {
+int OpenRegularFile(const char* path) {
     if (!path) return -1;
     // What is plainly no file is not opened at all: opening some devices acts on them.
     // The check on the opened descriptor below is the one that decides.
     struct stat st;
     if (stat(path, &st) == 0 && !S_ISREG(st.st_mode)) return -1;
-    // O_NONBLOCK: a pipe opens at once for reading and fails at once for writing when no
-    // reader waits. O_NOCTTY: a terminal we only look at must not become ours. O_CLOEXEC:
-    // no file of ours is handed to the script's child processes.
-    int flags = (forWriting ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    int fd = open(path, flags, 0666);
+    // O_NONBLOCK: a pipe opens at once. O_NOCTTY: a terminal we only look at must not
+    // become ours. O_CLOEXEC: no file of ours is handed to the script's child processes.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return -1;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         return -1;
     }
     int mode = fcntl(fd, F_GETFL);
-    if (mode == -1 || fcntl(fd, F_SETFL, mode & ~O_NONBLOCK) == -1 || (forWriting && ftruncate(fd, 0) != 0)) {
+    if (mode == -1 || fcntl(fd, F_SETFL, mode & ~O_NONBLOCK) == -1) {
         close(fd);
         return -1;
     }
     return fd;
 }
 
-FILE* FopenRegularFile(const char* path, bool forWriting) {
-    int fd = OpenRegularFile(path, forWriting);
+FILE* FopenRegularFile(const char* path) {
+    int fd = OpenRegularFile(path);
     if (fd < 0) return nullptr;
-    FILE* f = fdopen(fd, forWriting ? "wb" : "rb");
+    FILE* f = fdopen(fd, "rb");
     if (!f) close(fd);
     return f;
+}
+
+// Copies `n` bytes and a terminator into `out` of PATH_MAX bytes; false when they do not
+// fit (no call could take such a path anyway).
+static bool PathCopy(char* out, const char* from, size_t n) {
+    if (n >= PATH_MAX) return false;
+    memcpy(out, from, n);
+    out[n] = 0;
+    return true;
+}
+
+// Length of the folder part of `path`, its last '/' included (0 for a bare name).
+static size_t FolderLength(const char* path) {
+    const char* slash = strrchr(path, '/');
+    return slash ? (size_t)(slash - path) + 1 : 0;
+}
+
+// The file that a write to `path` lands in: the path itself, or the end of its chain of
+// links, each relative link read from its own folder. `exists` and `st` describe it.
+// False for a loop or a chain too long (where open would fail with ELOOP), an unreadable
+// link, or a path that does not fit.
+static bool FinalTarget(const char* path, char* out, struct stat* st, bool* exists) {
+    if (!PathCopy(out, path, strlen(path))) return false;
+    for (int hops = 0; hops < 40; hops++) {
+        if (lstat(out, st) != 0) {
+            *exists = false;
+            return errno == ENOENT;
+        }
+        if (!S_ISLNK(st->st_mode)) {
+            *exists = true;
+            return true;
+        }
+        char link[PATH_MAX];
+        ssize_t n = readlink(out, link, sizeof link);
+        if (n <= 0 || n >= (ssize_t)sizeof link) return false;
+        size_t keep = link[0] == '/' ? 0 : FolderLength(out);
+        if (keep + (size_t)n >= PATH_MAX) return false;
+        memcpy(out + keep, link, (size_t)n);
+        out[keep + n] = 0;
+    }
+    return false;
+}
+
+// Only a regular file is replaced, and only one we could have written in place.
+static bool Replaceable(const char* target, const struct stat& st, bool exists) {
+    return !exists || (S_ISREG(st.st_mode) && faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) == 0);
+}
+
+// Creates the new file beside `target` under a hidden name that no folder listing takes
+// for a screenshot or a script. Returns the descriptor (the name in `temp`) or -1.
+static int CreateBeside(const char* target, char* temp) {
+    static unsigned counter = 0;
+    size_t folder = FolderLength(target);
+    for (int attempt = 0; attempt < 64; attempt++) {
+        struct timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        unsigned tag = (unsigned)getpid() * 2654435761u ^ (unsigned)now.tv_nsec ^ ++counter * 40503u;
+        int n = snprintf(temp, PATH_MAX, "%.*s.velk-%08x", (int)folder, target, tag);
+        if (n < 0 || n >= PATH_MAX) return -1;
+        // O_EXCL: never an existing name, nor a link planted under it.
+        int fd = open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+bool WriteWholeFile(const char* path, bool (*fill)(FILE* f, void* context), void* context) {
+    if (!path || !path[0] || !fill) return false;
+    char target[PATH_MAX], temp[PATH_MAX];
+    struct stat st;
+    bool exists = false;
+    if (!FinalTarget(path, target, &st, &exists) || !Replaceable(target, st, exists)) return false;
+    int fd = CreateBeside(target, temp);
+    if (fd < 0) return false;
+    bool ok = !exists || fchmod(fd, st.st_mode & 0777) == 0;
+    FILE* f = ok ? fdopen(fd, "wb") : nullptr;
+    if (!f) {
+        close(fd);
+        unlink(temp);
+        return false;
+    }
+    ok = fill(f, context) && !ferror(f) && fflush(f) == 0 && fsync(fileno(f)) == 0;
+    if (fclose(f) != 0) ok = false;
+    // The name may have become something else meanwhile: look again just before replacing.
+    if (ok) {
+        struct stat now;
+        bool stillThere = lstat(target, &now) == 0;
+        ok = (stillThere || errno == ENOENT) && Replaceable(target, now, stillThere);
+    }
+    if (ok && rename(temp, target) != 0) ok = false;
+    if (!ok) unlink(temp);
+    return ok;
+}
+
+struct PlainBytes {
+    const void* bytes;
+    size_t n;
+};
+
+static bool FillPlainBytes(FILE* f, void* context) {
+    PlainBytes* plain = (PlainBytes*)context;
+    return plain->n == 0 || fwrite(plain->bytes, 1, plain->n, f) == plain->n;
+}
+
+bool WriteWholeFile(const char* path, const void* bytes, size_t n) {
+    PlainBytes plain = {bytes, n};
+    return WriteWholeFile(path, FillPlainBytes, &plain);
 }
 
 char* file2string(const char* path) {
     // Anything but a regular file (a directory, a pipe, a device) counts as a file that
     // cannot be opened.
-    FILE* f = FopenRegularFile(path, false);
+    FILE* f = FopenRegularFile(path);
     if (!f) {
         fprintf(stderr, "Can't open file '%s' for reading\n", path);
         return nullptr;

@@ -1,5 +1,5 @@
-// strfuncs: zero-terminated string helpers. They allocate nothing (file2string aside)
-// and trust the caller for buffer sizes.
+// strfuncs: zero-terminated string helpers. They allocate nothing (the whole-file
+// helpers aside) and trust the caller for buffer sizes.
 #pragma once
 
 #include <cstdio>
@@ -19,15 +19,26 @@ bool findString(const char* word, const char* list);
 void GetNextLine(const char* text, int& pos, char* out, int max);
 bool GetLineWord(const char* line, char* out, int index);
 void GetFileNameNoExt(const char* path, char* out);
-// Whole files are opened through these two. Only a regular file (or a symlink to one)
+// Whole files are read through these two. Only a regular file (or a symlink to one)
 // qualifies: a folder holds no contents, a pipe would hold the engine waiting for its
 // other end, and a device such as /dev/zero never ends. The open itself never waits, and
 // the check is made on the opened descriptor, so a name swapped for a pipe after a check
-// cannot slip through. For writing, the file is created when missing and emptied only once
-// it is known to be regular. The result is in blocking mode, ready for use.
+// cannot slip through. The result is in blocking mode, ready for use.
 // OpenRegularFile returns the descriptor or -1.
-int OpenRegularFile(const char* path, bool forWriting);
-// The same as a byte-mode stream ("rb" or "wb"), or null.
-FILE* FopenRegularFile(const char* path, bool forWriting);
+int OpenRegularFile(const char* path);
+// The same as a byte-mode stream ("rb"), or null.
+FILE* FopenRegularFile(const char* path);
+// Whole files are written through these two. The contents go to a new hidden file beside
+// the target, which is flushed to the disk and only then renamed over the target: a write
+// that fails at any step (a full disk, a size limit) leaves the old file exactly as it was
+// and removes the new one. A link is followed to the file at the end of its chain (a
+// dangling one gets its target created). Only a regular file that may be written, or a
+// missing one, is replaced: a pipe, device or folder is left alone and nothing waits. The
+// replaced file's permission bits are kept; a new file gets 0666 less the umask.
+// `fill` writes the contents to the stream and answers false to give up. The result tells
+// whether the target now holds the new contents.
+bool WriteWholeFile(const char* path, bool (*fill)(FILE* f, void* context), void* context);
+// The same for `n` plain bytes.
+bool WriteWholeFile(const char* path, const void* bytes, size_t n);
 // Returns a new[]-allocated text; the caller frees it with delete[].
 char* file2string(const char* path);
