@@ -3,7 +3,8 @@
 // against the same 200 texts every frame (each one found in the cache). One run is 10 s
 // of game time at 60 frames per second, so the cache fills, sweeps and expires as in a
 // game. Also the cost of many copies of one text (as AddText makes them) against as many
-// different texts, added and expired. Needs an X display for the GL context.
+// different texts, added and expired, and the cost of laying out one text of many lines.
+// Needs an X display for the GL context.
 #include "textmesh.h"
 
 #include <SFML/OpenGL.hpp>
@@ -16,6 +17,7 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+#include <string>
 #include <vector>
 
 namespace {
@@ -150,9 +152,28 @@ void BM_TextCopiesDifferent(benchmark::State& state) {
     RunCopies(state, false);
 }
 
+// One text of state.range(0) short lines built into a fresh mesh: no cache, no GL. Ten
+// times the lines should cost about ten times as much.
+void BM_TextManyLines(benchmark::State& state) {
+    const int lines = (int)state.range(0);
+    std::string text;
+    char line[16];
+    for (int i = 0; i < lines; ++i) {
+        snprintf(line, sizeof line, "%sl%05d", i ? "\n" : "", i);
+        text += line;
+    }
+    for (auto _ : state) {
+        Geometry g;
+        g.CreateText(text.c_str(), nullptr, nullptr);
+        benchmark::DoNotOptimize(g.quadPtr);
+    }
+    state.counters["lines"] = lines;
+}
+
 BENCHMARK(BM_TextsChanging)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TextsFixed)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TextCopiesSame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TextCopiesDifferent)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TextManyLines)->Arg(4000)->Arg(40000)->Unit(benchmark::kMillisecond);
 
 } // namespace

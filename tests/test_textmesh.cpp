@@ -204,6 +204,25 @@ TEST(TextMesh, TwoLinesAreCentredOnZero) {
     EXPECT_EQ(Bottom(gap, 1), -1.25f);
 }
 
+// Each line's height follows from its index alone. Moving the earlier lines up at every
+// line feed costs a pass over them per line and drifts by the rounding of every move.
+TEST(TextMesh, EveryLineOfALongTextSitsAtItsOwnHeight) {
+    FontProps f;
+    const int m = 2000;
+    std::string text = "a";
+    for (int j = 1; j < m; ++j)
+        text += "\na";
+    GeomTextParams p = Params(1, 0, 0.1f);
+    Geometry g;
+    g.CreateText(text.c_str(), &f, &p);
+    ASSERT_EQ(g.quadCount, m);
+    const float L = (0.1f - 0.25f) * 0.5f + 0.5f;
+    double worst = 0;
+    for (int j = 0; j < m; ++j)
+        worst = std::max(worst, std::fabs(Bottom(g, j) - (-0.5 + (m - 1 - 2 * j) * (double)L)));
+    EXPECT_LT(worst, 1e-4); // heights reach 850, where floats are 6e-5 apart
+}
+
 TEST(TextMesh, EachLineIsAlignedOnItsOwn) {
     FontProps f;
     GeomTextParams p = Params(-1);

@@ -38,7 +38,7 @@ void Geometry::CreateText(char const* text, FontProps* font, GeomTextParams* par
     int align = params ? params->align : 1;
     float a = params ? params->lineSpacing - 0.25f : -0.25f;
     float L = a * 0.5f + 0.5f;
-    float penX = 0, penY = -0.5f;
+    float penX = 0;
     int q0 = 0, lines = 0;
     int n = strlength(text);
     static const float corner[4][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
@@ -46,13 +46,26 @@ void Geometry::CreateText(char const* text, FontProps* font, GeomTextParams* par
 
     // A text whose quads the array cannot take (past the int range) is refused whole, before
     // any record is made or moved: the line passes below then only walk records that exist.
-    long long glyphs = 0;
-    for (int i = 0; i < n; ++i)
-        if (text[i] != 10) glyphs++;
+    long long glyphs = 0, feeds = 0;
+    for (int i = 0; i < n; ++i) {
+        if (text[i] != 10)
+            glyphs++;
+        else
+            feeds++;
+    }
     if (quads.Len() + glyphs * 4 * kVertexBytes > INT_MAX) {
         SayMeshTooLarge();
         return;
     }
+
+    // Line j of m sits at its final height from the start, so no line is moved once made.
+    // Worked out in double, rounded once: exact where the steps are (as with the default
+    // spacing). A single line never depends on the spacing, whatever its value.
+    auto lineY = [&](long long j) -> float {
+        if (feeds == 0) return -0.5f;
+        return (float)(-0.5 + (double)(feeds - 2 * j) * L);
+    };
+    float penY = lineY(0);
 
     for (int i = 0; i <= n; ++i) {
         unsigned char c = i < n ? (unsigned char)text[i] : 10;
@@ -65,11 +78,8 @@ void Geometry::CreateText(char const* text, FontProps* font, GeomTextParams* par
                     rec[r * kFloatsPerVertex] -= s;
             }
             q0 = i - lines + 1;
-            if (i < n)
-                for (int r = 0; r < quadCount * 4; ++r)
-                    rec[r * kFloatsPerVertex + 1] += L;
             penX = 0;
-            penY = penY - L;
+            penY = lineY(lines);
             continue;
         }
         float w = font->width[c];
