@@ -8,6 +8,8 @@
 #include "luathingy_testing.h"
 #include "shadering.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -41,14 +43,15 @@ class DemoScriptTest : public ::testing::Test {
         SetAudioBackend(nullptr);
     }
 
-    // Opens a small window, runs Init; frames then go through Frames(). A host made as
-    // velkRun's runs every script through MoonScript.
-    int Start(const char* script, ProgramKind program = ProgramKind::Engine) {
+    // Opens a small window (or one of the given size), runs Init; frames then go through
+    // Frames(). A host made as velkRun's runs every script through MoonScript.
+    int Start(const char* script, ProgramKind program = ProgramKind::Engine, int width = 320,
+              int height = 240) {
         delete host;
         SetCurrentProgram(program);
         host = new LuaThingy();
-        host->width = 320;
-        host->height = 240;
+        host->width = width;
+        host->height = height;
         host->SetLoadScript(script);
         host->SetupStandardWindow();
         host->platform = &clock;
@@ -79,6 +82,38 @@ class DemoScriptTest : public ::testing::Test {
             EXPECT_EQ(output.find(bad), std::string::npos) << "'" << bad << "' in:\n" << output;
     }
 };
+
+// Relative luminance of a pixel and the contrast ratio of two luminances, as the web's
+// accessibility guidelines define them (small text wants 7:1).
+double Luminance(const unsigned char* rgb) {
+    double linear[3];
+    for (int i = 0; i < 3; i++) {
+        double c = rgb[i] / 255.0;
+        linear[i] = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    }
+    return 0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2];
+}
+double Contrast(double a, double b) {
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+// The luminances of the back buffer's rows top to bottom (counted down from the window's top
+// edge), across the whole width, sorted from dark to bright.
+std::vector<double> RowLuminances(int width, int height, int top, int bottom) {
+    std::vector<unsigned char> p((size_t)width * (bottom - top) * 4);
+    glReadPixels(0, height - bottom, width, bottom - top, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+    std::vector<double> l;
+    for (size_t i = 0; i < p.size(); i += 4)
+        l.push_back(Luminance(&p[i]));
+    std::sort(l.begin(), l.end());
+    return l;
+}
+// What the strokes of the text in those rows reach: the mean of the 50 brightest pixels.
+double Strokes(const std::vector<double>& sorted) {
+    double sum = 0;
+    for (size_t i = sorted.size() - 50; i < sorted.size(); i++)
+        sum += sorted[i];
+    return sum / 50;
+}
 
 TEST_F(DemoScriptTest, NoteCatcherPlaysARoundAndKeepsTheBestScore) {
     ASSERT_EQ(Start("notecatcher.lua"), 0);
@@ -127,6 +162,20 @@ TEST_F(DemoScriptTest, NoteCatcherWaitsForTheFirstKeyOrClick) {
     output += testing::internal::GetCapturedStdout();
     EXPECT_EQ(Frames(1500), 0);
     EXPECT_GE(host->audioManager.GetLastIndex(), 0);
+    ExpectNoErrorLines();
+}
+
+// In the launcher's normal window the key help under the score line is as clear as the
+// score: its strokes reach the score's brightness. Small and grey, they stayed dim.
+TEST_F(DemoScriptTest, NoteCatcherKeyHelpAsClearAsTheScore) {
+    ASSERT_EQ(Start("notecatcher.lua", ProgramKind::Engine, 1024, 768), 0);
+    EXPECT_EQ(Frames(5), 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ASSERT_EQ(RunLua(host->luaState, "Draw(0, 0)"), "");
+    // 512 pixels a unit: the score line ends 50 pixels under the top edge, the help follows.
+    double score = Strokes(RowLuminances(1024, 768, 10, 52));
+    double help = Strokes(RowLuminances(1024, 768, 53, 95));
+    EXPECT_GE(help, 0.9 * score);
     ExpectNoErrorLines();
 }
 
@@ -207,6 +256,20 @@ TEST_F(DemoScriptTest, NoiseFieldSwellKeepsTheWindowCovered) {
     for (int y = 0; y < 240; y++)
         bare += black(0, y) + black(319, y);
     EXPECT_EQ(bare, 0);
+    ExpectNoErrorLines();
+}
+
+// The header's white text keeps 7:1 to its band over the lightest ground of the map, snow.
+TEST_F(DemoScriptTest, NoiseFieldHeaderReadableOverSnow) {
+    ASSERT_EQ(Start("noisefield.lua", ProgramKind::Engine, 1024, 768), 0);
+    if (!vgl::FramebufferEntryPointsReady()) GTEST_SKIP() << "no framebuffer objects";
+    EXPECT_EQ(Frames(5), 0);
+    ASSERT_EQ(RunLua(host->luaState, "GetNoise = function() return 1 end"), ""); // all snow
+    glClear(GL_COLOR_BUFFER_BIT);
+    ASSERT_EQ(RunLua(host->luaState, "Draw(0, 0)"), "");
+    // The band covers the top 51 rows; the letters are few of its pixels, so the median is the band.
+    std::vector<double> band = RowLuminances(1024, 768, 2, 49);
+    EXPECT_GE(Contrast(Strokes(band), band[band.size() / 2]), 7.0);
     ExpectNoErrorLines();
 }
 

@@ -93,7 +93,9 @@ end
 
 local function DrawOverlay(halfW, halfH)
     Blend(0)
-    Color(0, 0, 0, 0.5)
+    -- Dark enough that white text stands out over the lightest ground too: at half
+    -- strength the sand and snow showed through as mid grey.
+    Color(0, 0, 0, 0.8)
     Push()
     Move(0, halfH - 0.05)
     Scale(2 * halfW, 0.1, 1)
