@@ -331,9 +331,10 @@ void LuaThingy::ThreadFunction(void* host) {
 // ---- The host's steps ---------------------------------------------------------------------------
 //
 // Every push, lookup and conversion can run a collection step, and with it a script's finalizer,
-// which may raise. So the host works on the state only inside lua_cpcall: each step below runs as
-// the protected function, and an error that escapes the host's own work is reported with the line
-// of the callback in progress and handled as that callback's failure.
+// which may raise. So the host works on the state only inside protected calls (lua_cpcall, and
+// the callbacks' own lua_pcall); outside them it does nothing that allocates. An error that
+// escapes the host's own work is reported with the line of the callback in progress and handled
+// as that callback's failure.
 
 // The path of the script command's file, as dofile opens it.
 static const char* PushScriptFile(lua_State* L, LuaThingy* host) {
@@ -435,27 +436,44 @@ int LuaThingy::Init() {
     return call.result;
 }
 
-struct DrawCall {
-    LuaThingy* host;
-    bool failed;
+// The callbacks with a message handler are called from the host's own level, so that a
+// script's traceback ends at its callback. Only the lookups run in a protected call: it leaves
+// the handler and the callback (or the lookup's error) in two registry slots under keys of
+// ours, and taking them out again allocates nothing and runs no script code.
+static char kHandlerSlot, kCallbackSlot;
+
+struct Lookup {
+    const char* name;
+    bool found;
 };
 
-static int DrawSteps(lua_State* L) {
-    DrawCall* call = (DrawCall*)lua_touserdata(L, 1);
+static int LookUpCallback(lua_State* L) {
+    Lookup* lookup = (Lookup*)lua_touserdata(L, 1);
     lua_settop(L, 0);
-    EnsureStack(L);
-    int handler = PushTraceback(L);
-    int status = LUA_ERRRUN;
-    if (PushGlobal(L, "Draw")) {
-        lua_pushnumber(L, call->host->gameTime);
-        lua_pushnumber(L, call->host->gameTimeStep);
-        status = lua_pcall(L, 2, 0, handler);
-    }
-    if (status != 0) {
-        call->failed = true;
-        PrintTop(L, "Lua Err: %s.\n");
-    }
+    lua_pushlightuserdata(L, &kHandlerSlot);
+    PushTraceback(L);
+    lua_rawset(L, LUA_REGISTRYINDEX);
+    lua_pushlightuserdata(L, &kCallbackSlot);
+    lookup->found = PushGlobal(L, lookup->name);
+    lua_rawset(L, LUA_REGISTRYINDEX);
     return 0;
+}
+
+static void PushSlot(lua_State* L, char* key) {
+    lua_pushlightuserdata(L, key);
+    lua_rawget(L, LUA_REGISTRYINDEX);
+}
+
+// Pushes debug.traceback (when it is a function; `handler` gets its index, else 0) and the
+// global `name`. False when the lookup failed: its error is then on top.
+static bool PushCallback(lua_State* L, const char* name, int* handler) {
+    Lookup lookup = {name, false};
+    *handler = 0;
+    if (lua_cpcall(L, LookUpCallback, &lookup) != 0) return false;
+    PushSlot(L, &kHandlerSlot);
+    if (lua_isfunction(L, -1)) *handler = lua_gettop(L);
+    PushSlot(L, &kCallbackSlot);
+    return lookup.found;
 }
 
 static int OnErrorSteps(lua_State* L) {
@@ -478,12 +496,15 @@ int LuaThingy::TimeStep() {
 
     lua_State* L = luaState;
     if (L) {
-        DrawCall call = {this, false};
-        if (lua_cpcall(L, DrawSteps, &call) != 0) {
-            PrintTop(L, "Lua Err: %s.\n");
-            call.failed = true;
+        int handler = 0;
+        int status = LUA_ERRRUN;
+        if (PushCallback(L, "Draw", &handler)) {
+            lua_pushnumber(L, gameTime);
+            lua_pushnumber(L, gameTimeStep);
+            status = lua_pcall(L, 2, 0, handler);
         }
-        if (call.failed) {
+        if (status != 0) {
+            PrintTop(L, "Lua Err: %s.\n");
             lua_settop(L, 0);
             // Its own failure is ignored, whatever raised it.
             if (!runVariant) lua_cpcall(L, OnErrorSteps, nullptr);
@@ -496,43 +517,21 @@ int LuaThingy::TimeStep() {
     return result;
 }
 
-struct KeyCall {
-    LuaThingy* host;
-    int gameKey, pressState;
-    bool shotDue, shotTaken;
-};
-
-static void TakeScreenshot(KeyCall* call) {
-    LuaThingy* host = call->host;
-    call->shotTaken = true;
-    CaptureScreen(host->width, host->height, host->screenshotFolder.CStr());
-}
-
-static int KeySteps(lua_State* L) {
-    KeyCall* call = (KeyCall*)lua_touserdata(L, 1);
-    lua_settop(L, 0);
-    EnsureStack(L);
-    int handler = PushTraceback(L);
-    bool found = PushGlobal(L, "KeyHappen");
-    if (call->shotDue) TakeScreenshot(call);
-    int status = LUA_ERRRUN;
-    if (found) {
-        lua_pushnumber(L, call->gameKey);
-        lua_pushnumber(L, call->pressState);
-        lua_pushnumber(L, call->host->gameTime);
-        status = lua_pcall(L, 3, 0, handler);
-    }
-    if (status != 0) PrintTop(L, "LUA ERR: %s.\n");
-    return 0;
-}
-
 void LuaThingy::GameKeyHappen(int gameKey, int pressState) {
     lua_State* L = luaState;
     if (!L) return; // no script yet
-    KeyCall call = {this, gameKey, pressState, gameKey == 35 && pressState == 1 && typingMode == 0, false};
-    if (lua_cpcall(L, KeySteps, &call) != 0) {
-        // The picture belongs to the key press, not to the script's answer to it.
-        if (call.shotDue && !call.shotTaken) TakeScreenshot(&call);
-        PrintTop(L, "LUA ERR: %s.\n");
+    int top = lua_gettop(L);
+    int handler = 0;
+    bool found = PushCallback(L, "KeyHappen", &handler);
+    if (gameKey == 35 && pressState == 1 && typingMode == 0)
+        CaptureScreen(width, height, screenshotFolder.CStr());
+    int status = LUA_ERRRUN;
+    if (found) {
+        lua_pushnumber(L, gameKey);
+        lua_pushnumber(L, pressState);
+        lua_pushnumber(L, gameTime);
+        status = lua_pcall(L, 3, 0, handler);
     }
+    if (status != 0) PrintTop(L, "LUA ERR: %s.\n");
+    lua_settop(L, top);
 }
