@@ -6,16 +6,14 @@
 set -u
 BUILD=$(cd "$1" && pwd)
 SRC=$(cd "$2" && pwd)
-if [ -z "${VELK_E2E_NO_RANDR:-}" ]; then
-    VELK_E2E_NO_RANDR=1 exec xvfb-run -a -s "-screen 0 1280x1024x24 -extension RANDR" bash "$0" "$BUILD" "$SRC"
-fi
 WORK=$(mktemp -d "${TMPDIR:-/tmp}"/velk-e2e-norandr-XXXXXX)
-trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$WORK/scripts"
+. "$SRC/tests/support/e2e_lib.sh"
+xvfb_pid=""
+trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$WORK"' EXIT
+mkdir -p "$WORK/x" "$WORK/scripts"
+e2e_own_display "$WORK/x" -extension RANDR || exit 1
 ln -s "$SRC/run/media" "$WORK/media"
 cd "$WORK" || exit 1
-
-. "$SRC/tests/support/e2e_lib.sh"
 
 # No script: the window is opened (and the GL state set up) before Init fails, so the
 # Init error line shows that the run got past the window.

@@ -6,17 +6,16 @@
 set -u
 BUILD=$(cd "$1" && pwd)
 SRC=$(cd "$2" && pwd)
-# An X server of our own, so that the window found by name is this test's.
-if [ -z "${VELK_E2E_OWN_X:-}" ]; then
-    VELK_E2E_OWN_X=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$BUILD" "$SRC"
-fi
 WORK=$(mktemp -d "${TMPDIR:-/tmp}"/velk-e2e-big-XXXXXX)
-trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$WORK/scripts"
+. "$SRC/tests/support/e2e_lib.sh"
+# An X server of our own, so that the window found by name is this test's.
+xvfb_pid=""
+trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$WORK"' EXIT
+mkdir -p "$WORK/x" "$WORK/scripts"
+e2e_own_display "$WORK/x" || exit 1
 ln -s "$SRC/run/media" "$WORK/media"
 cd "$WORK" || exit 1
 export LUA_PATH="$SRC/tests/support/?.lua;;"
-. "$SRC/tests/support/e2e_lib.sh"
 
 # GL's largest viewport, each side capped at X's 32767.
 read -r glw glh <<<"$(glxinfo -l 2>/dev/null | awk -F'[=,]' '/GL_MAX_VIEWPORT_DIMS/ {w=$2+0; h=$3+0} END {print w " " h}')"

@@ -7,20 +7,19 @@
 set -u
 BUILD=$(cd "$1" && pwd)
 SRC=$(cd "$2" && pwd)
-# An X server of our own, so that the windows found by name are this test's, not those of
-# tests running beside it.
-if [ -z "${VELK_E2E_OWN_X:-}" ]; then
-    VELK_E2E_OWN_X=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$BUILD" "$SRC"
-fi
 VELKRUN="$BUILD/velkRun"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}"/velk-e2e-XXXXXX)
-trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$WORK/scripts"
+. "$SRC/tests/support/e2e_lib.sh"
+# An X server of our own, so that the windows found by name are this test's, not those of
+# tests running beside it.
+xvfb_pid=""
+trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$WORK"' EXIT
+mkdir -p "$WORK/x" "$WORK/scripts"
+e2e_own_display "$WORK/x" || exit 1
 ln -s "$SRC/run/media" "$WORK/media"
 cd "$WORK" || exit 1
 START_LUA_PATH=${LUA_PATH-}
 export LUA_PATH="$SRC/tests/support/?.lua;;"
-. "$SRC/tests/support/e2e_lib.sh"
 
 failures=0
 skipped=""

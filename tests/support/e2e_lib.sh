@@ -11,15 +11,17 @@ expect() {
     fi
 }
 
-# e2e_own_display WORKDIR: starts an X server of the test's own and points DISPLAY at it (its
-# pid in $xvfb_pid). Keys and pointer motion go to whichever window has them, and the suite
-# runs many windowed tests at once on the shared display.
+# e2e_own_display WORKDIR [XVFB ARGS...]: starts an X server of the test's own and points
+# DISPLAY at it (its pid in $xvfb_pid). Keys and pointer motion go to whichever window has
+# them, and the suite runs many windowed tests at once on the shared display.
 e2e_own_display() {
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$1/display" 2>/dev/null &
+    local dir="$1"
+    shift
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp "$@" 3>"$dir/display" 2>/dev/null &
     xvfb_pid=$!
-    for _ in $(seq 100); do [ -s "$1/display" ] && break; sleep 0.05; done
-    [ -s "$1/display" ] || { echo "Xvfb did not start"; return 1; }
-    export DISPLAY=":$(head -n1 "$1/display")"
+    for _ in $(seq 100); do [ -s "$dir/display" ] && break; sleep 0.05; done
+    [ -s "$dir/display" ] || { echo "Xvfb did not start"; return 1; }
+    export DISPLAY=":$(head -n1 "$dir/display")"
 }
 
 # e2e_window_at WID X Y: waits up to 10 s for the window's top-left corner to reach X Y. The
