@@ -170,16 +170,13 @@ static int GetTraceback(lua_State* L) {
     return 1;
 }
 
-// Pushes debug.traceback as message handler and returns its stack index; returns 0 (no
-// handler) when it is not a function, since a non-function handler turns every error into
-// "error in error handling". The slot is pushed either way.
-static int PushTraceback(lua_State* L) {
+// Pushes debug.traceback, or nil when looking it up raises.
+static void PushTraceback(lua_State* L) {
     lua_pushcfunction(L, GetTraceback);
     if (lua_pcall(L, 0, 1, 0) != 0) {
         lua_pop(L, 1);
         lua_pushnil(L);
     }
-    return lua_isfunction(L, -1) ? lua_gettop(L) : 0;
 }
 
 // The text of the value at the top: a string, or a number in Lua's number format. Any other
@@ -205,7 +202,7 @@ static void PrintTop(lua_State* L, const char* format) {
     lua_pop(L, 1);
 }
 
-// Room for the pushes of one host step.
+// Room for the pushes of one call of the thread callback.
 static void EnsureStack(lua_State* L) {
     if (!lua_checkstack(L, 16)) {
         lua_settop(L, 0);
@@ -336,11 +333,6 @@ void LuaThingy::ThreadFunction(void* host) {
 // escapes the host's own work is reported with the line of the callback in progress and handled
 // as that callback's failure.
 
-// The path of the script command's file, as dofile opens it.
-static const char* PushScriptFile(lua_State* L, LuaThingy* host) {
-    return lua_pushfstring(L, "%s%s", host->scriptsFolder.CStr(), host->scriptName.CStr());
-}
-
 // Whether `path` names something that exists and is no regular file. dofile would wait for ever
 // on a pipe's writer, or read a device without end; another process could still swap the file
 // between this look and dofile's open, a window accepted here.
@@ -378,7 +370,6 @@ static int InitSteps(lua_State* L) {
             puts("WAT THE FOOK TYPE OF FILE IS THIS, BRO?  er, Err: Incorrect file extension.");
         }
     }
-    EnsureStack(L);
     if (moon) {
         // Failures stay unreported; the script run then fails and shows them.
         if (luaL_loadstring(L, "moonscript = require \"moonscript\"") == 0) lua_pcall(L, 0, LUA_MULTRET, 0);
@@ -391,21 +382,18 @@ static int InitSteps(lua_State* L) {
     // The script's top level runs here; a failure's message stays on the stack and shows in
     // the lines of a failed Init call. A script that is no regular file is one that cannot be
     // read: its message takes the place of the run's.
-    EnsureStack(L);
-    const char* file = PushScriptFile(L, host);
+    int fileAt = lua_gettop(L) + 1;
+    const char* file = lua_pushfstring(L, "%s%s", host->scriptsFolder.CStr(), host->scriptName.CStr());
     if (ExistsAsNoFile(file)) {
         lua_pushfstring(L, "cannot open %s: not a regular file", file);
-        lua_remove(L, -2);
     } else {
-        lua_pop(L, 1);
-        const char* command = lua_pushfstring(L, "%sdofile(\"%s%s\")", moon ? "moonscript." : "",
-                                              host->scriptsFolder.CStr(), host->scriptName.CStr());
+        const char* command = lua_pushfstring(L, "%sdofile(\"%s\")", moon ? "moonscript." : "", file);
         int loaded = luaL_loadstring(L, command);
         lua_remove(L, -2);
         if (loaded == 0) lua_pcall(L, 0, LUA_MULTRET, 0);
     }
+    lua_remove(L, fileAt);
 
-    EnsureStack(L);
     PublishEngineHandle(L, host);
 
     host->SetAmbientColorRGB(0, 0, 0);

@@ -220,7 +220,8 @@ void GetFileNameNoExt(const char* path, char* out) {
     strcopy(path + start, out, count < 32 ? count : 32);
 }
 
-int OpenRegularFile(const char* path) {
+// The descriptor of a regular file opened for reading, or -1.
+static int OpenRegularFile(const char* path) {
     if (!path) return -1;
     // What is plainly no file is not opened at all: opening some devices acts on them.
     // The check on the opened descriptor below is the one that decides.

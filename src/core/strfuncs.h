@@ -19,14 +19,11 @@ bool findString(const char* word, const char* list);
 void GetNextLine(const char* text, int& pos, char* out, int max);
 bool GetLineWord(const char* line, char* out, int index);
 void GetFileNameNoExt(const char* path, char* out);
-// Whole files are read through these two. Only a regular file (or a symlink to one)
-// qualifies: a folder holds no contents, a pipe would hold the engine waiting for its
-// other end, and a device such as /dev/zero never ends. The open itself never waits, and
-// the check is made on the opened descriptor, so a name swapped for a pipe after a check
-// cannot slip through. The result is in blocking mode, ready for use.
-// OpenRegularFile returns the descriptor or -1.
-int OpenRegularFile(const char* path);
-// The same as a byte-mode stream ("rb"), or null.
+// Whole files are read through this one: a byte-mode stream ("rb"), or null. Only a regular
+// file (or a symlink to one) qualifies: a folder holds no contents, a pipe would hold the
+// engine waiting for its other end, and a device such as /dev/zero never ends. The open
+// itself never waits, and the check is made on the opened descriptor, so a name swapped for
+// a pipe after a check cannot slip through. The stream is in blocking mode, ready for use.
 FILE* FopenRegularFile(const char* path);
 // Whole files are written through these two. The contents go to a new hidden file beside
 // the target, which is flushed to the disk and only then renamed over the target: a write
