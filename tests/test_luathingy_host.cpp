@@ -334,6 +334,30 @@ TEST_F(HostTest, ScriptThatIsAPipeFailsAtInitWithoutWaiting) {
     }
 }
 
+// The script's name is a path, never Lua source, in both programs: quotes in it run
+// nothing, and an escape in it names no other file (here a pipe that would hold the run).
+TEST_F(HostTest, ScriptNameIsAPathNotLuaSource) {
+    dir.Script("x.lua", "function Init() print('the wrong file') end\n");
+    ASSERT_EQ(mkfifo("scripts/xA.lua", 0600), 0);
+    alarm(20); // a host that opens the pipe waits for a writer; the alarm ends that as a failure
+    for (ProgramKind kind : {ProgramKind::Engine, ProgramKind::Run}) {
+        const std::string first = kind == ProgramKind::Engine ? "Scripttype: Lua\n" : "DIST: 1\n";
+        EXPECT_EQ(Start("x.lua\") print(\"hi\") _=(\"y.lua", "function Init() print('named') end\n", kind), 0);
+        EXPECT_EQ(out, first + "named\n");
+        delete host;
+        host = nullptr;
+        EXPECT_EQ(Start("x\\065.lua", "", kind), -1);
+        // (The MoonScript stand-in puts its own place before the message.)
+        const std::string missing = "cannot open scripts/x\\065.lua: No such file or directory.\n";
+        EXPECT_EQ(out.rfind(first + "Lua Err INIT: attempt to call a nil value.\nLua Err INIT: ", 0), 0u) << out;
+        EXPECT_TRUE(out.size() > missing.size() && out.compare(out.size() - missing.size(), missing.size(), missing) == 0)
+            << out;
+        delete host;
+        host = nullptr;
+    }
+    alarm(0);
+}
+
 TEST_F(HostTest, InitErrorAfterAGoodRunIsTheOnlyLine) {
     // The script command is a call statement: the chunk's results are not kept.
     ASSERT_EQ(Start("e.lua", "function Init() error('boom', 0) end\nreturn 1, 2, 3, 4\n"), -1);

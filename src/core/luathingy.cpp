@@ -13,6 +13,7 @@ extern "C" {
 #include <SFML/OpenGL.hpp>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
 
 const char* const LuaThingy::kScriptsFolder = "scripts/";
@@ -387,10 +388,19 @@ static int InitSteps(lua_State* L) {
     if (ExistsAsNoFile(file)) {
         lua_pushfstring(L, "cannot open %s: not a regular file", file);
     } else {
-        const char* command = lua_pushfstring(L, "%sdofile(\"%s\")", moon ? "moonscript." : "", file);
-        int loaded = luaL_loadstring(L, command);
+        // The path goes to dofile as a value: a name is data, and its quotes or escapes must
+        // not be read as Lua. The call text serves only as the chunk's name, so error lines
+        // and tracebacks read as they always have.
+        static const char kLuaRun[] = "dofile(...)";
+        static const char kMoonRun[] = "moonscript.dofile(...)";
+        const char* code = moon ? kMoonRun : kLuaRun;
+        const char* chunkName = lua_pushfstring(L, "%sdofile(\"%s\")", moon ? "moonscript." : "", file);
+        int loaded = luaL_loadbuffer(L, code, strlen(code), chunkName);
         lua_remove(L, -2);
-        if (loaded == 0) lua_pcall(L, 0, LUA_MULTRET, 0);
+        if (loaded == 0) {
+            lua_pushvalue(L, fileAt);
+            lua_pcall(L, 1, LUA_MULTRET, 0);
+        }
     }
     lua_remove(L, fileAt);
 
