@@ -179,6 +179,55 @@ TEST_F(DemoScriptTest, NoteCatcherKeyHelpAsClearAsTheScore) {
     ExpectNoErrorLines();
 }
 
+// The pointer reads as the left edge before the mouse first moves: the paddle waits in the
+// middle until a move, then follows. The notes fall from under the header band, never
+// across the score and the key help.
+TEST_F(DemoScriptTest, NoteCatcherPaddleWaitsForTheMouseAndNotesPassUnderTheHeader) {
+    ASSERT_EQ(Start("notecatcher.lua", ProgramKind::Engine, 1024, 768), 0);
+    // Redraws the frame as it stands and returns the mean column of the paddle's pixels
+    // (41 rows above the bottom at 512 pixels a unit) and, in `header` and `field`, whether
+    // a note's colour shows in the header band's rows or under them.
+    auto look = [&](bool* header, bool* field) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        EXPECT_EQ(RunLua(host->luaState, "Draw(0, 0)"), "");
+        std::vector<unsigned char> p(1024 * 768 * 4);
+        glReadPixels(0, 0, 1024, 768, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+        double sum = 0, count = 0;
+        for (int x = 0; x < 1024; x++)
+            if (Luminance(&p[(41 * 1024 + x) * 4]) > 0.5) sum += x, count++;
+        *header = *field = false;
+        for (int y = 0; y < 768; y++)
+            for (int x = 0; x < 1024; x++) {
+                const unsigned char* c = &p[(y * 1024 + x) * 4];
+                bool coloured = std::max({c[0], c[1], c[2]}) - std::min({c[0], c[1], c[2]}) > 100;
+                if (coloured) (y >= 768 - 92 ? *header : *field) = true;
+            }
+        return count > 0 ? sum / count : -1;
+    };
+    bool header = false, field = false;
+    EXPECT_EQ(Frames(5), 0);
+    EXPECT_NEAR(look(&header, &field), 511.5, 2);
+    clock.pointer = sf::Vector2i(900, 384);
+    sf::Event moved;
+    moved.type = sf::Event::MouseMoved;
+    moved.mouseMove.x = 900;
+    moved.mouseMove.y = 384;
+    host->HandleEvent(moved);
+    EXPECT_GT(look(&header, &field), 700);
+
+    Press(57); // Space: the round starts and notes fall
+    bool seenInField = false, seenInHeader = false;
+    for (int i = 0; i < 150; i++) {
+        EXPECT_EQ(Frames(1), 0);
+        look(&header, &field);
+        seenInField |= field;
+        seenInHeader |= header;
+    }
+    EXPECT_TRUE(seenInField);
+    EXPECT_FALSE(seenInHeader);
+    ExpectNoErrorLines();
+}
+
 TEST_F(DemoScriptTest, CrystalDrawsTheMeshWithLightsAndTheShader) {
     ASSERT_EQ(Start("crystal.lua"), 0);
     EXPECT_FLOAT_EQ(host->fov, 50);

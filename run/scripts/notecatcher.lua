@@ -18,6 +18,7 @@ local PITCHES = {261.63, 293.66, 329.63, 392.00, 440.00, 523.25}
 local COLOURS = {{1, 0.4, 0.4}, {1, 0.7, 0.3}, {1, 1, 0.4}, {0.4, 1, 0.5}, {0.4, 0.8, 1}, {0.8, 0.5, 1}}
 local NOTE_SIZE = 0.12
 local MAX_MISSES = 3
+local HEADER = 0.18 -- height of the band behind the score and the key help
 
 local tones = {}
 local notes = {}
@@ -28,7 +29,10 @@ local waiting = true -- until the first key or click: nothing falls before the p
 local roundOver = false
 local spawnIn = 0.5
 local musicOn = true
-local followMouse = true
+-- The pointer reads as the left edge until the mouse first moves: the paddle stays in the
+-- middle until then, and a click follows the mouse only once it has moved.
+local followMouse = false
+local mouseMoved = false
 local lastMouseX
 
 -- One tone as samples: a sine with its octave, a quick attack and a fading tail.
@@ -88,7 +92,10 @@ end
 
 local function MovePaddle(step, halfW)
     local mouseX = GetMouseScalar()
-    if lastMouseX and math.abs(mouseX - lastMouseX) > 1e-4 then followMouse = true end
+    if lastMouseX and math.abs(mouseX - lastMouseX) > 1e-4 then
+        followMouse = true
+        mouseMoved = true
+    end
     lastMouseX = mouseX
     if held[LEFT] or held[RIGHT] then followMouse = false end
     if followMouse then
@@ -173,6 +180,10 @@ function Draw(time, step)
     Color(0.9, 0.9, 1, 1)
     Box(paddle.x, paddle.y, paddle.width, 0.035)
 
+    -- The header band: the notes fall from under it instead of across the text.
+    Color(0.08, 0.07, 0.12)
+    Box(0, halfH - HEADER / 2, halfW * 2, HEADER)
+
     Color(1, 1, 1)
     Push()
     Move(-halfW + 0.04, halfH - 0.07)
@@ -224,7 +235,7 @@ function KeyHappen(key, state, time)
     elseif key == MUSIC then
         musicOn = not musicOn
         if musicOn then Music(0) else StopMusic(0) end
-    elseif key == CLICK then
+    elseif key == CLICK and mouseMoved then
         followMouse = true
     end
 end
