@@ -475,31 +475,44 @@ TEST(DataBlockFiles, WriteToAPipeWritesNothingAndNeverWaits) {
     EXPECT_EQ(Slurp(dir.File("real")), "data");
 }
 
+static volatile sig_atomic_t sizeSignals = 0;
+static void CountSizeSignal(int) {
+    sizeSignals = sizeSignals + 1;
+}
+
 // A full disk, met here as the file size limit: the write fails part-way in a child
-// process, and the old file stays byte for byte with no new file left beside it.
+// process, which goes on (the writer keeps SIGXFSZ from ending it) and exits normally. The
+// old file stays byte for byte with no new file left beside it; a file the write would
+// have created is not left either. A handler of the program's own stays and is called.
 TEST(DataBlockFiles, WriteThatFailsPartWayKeepsTheOldFile) {
     ScratchDir dir("velk-db");
     std::string p = dir.File("save");
     std::string old(20000, 'o');
     Spit(p, old);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead of ending the process
-        struct rlimit limit = {8192, 8192};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        DataBlock b;
-        b.Append(std::string(24576, 'n').c_str(), 24576);
-        b.WriteFile(p.c_str());
-        _exit(0);
+    DataBlock b;
+    b.Append(std::string(24576, 'n').c_str(), 24576);
+    for (bool ownHandler : {false, true}) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (ownHandler) signal(SIGXFSZ, CountSizeSignal);
+            struct rlimit limit = {8192, 8192};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            b.WriteFile(p.c_str());
+            b.WriteFile(dir.File("fresh").c_str());
+            struct sigaction now;
+            sigaction(SIGXFSZ, nullptr, &now);
+            _exit(!ownHandler || (now.sa_handler == CountSizeSignal && sizeSignals > 0) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << (ownHandler ? "own handler, " : "") << "status " << status;
+        std::string now = Slurp(p);
+        EXPECT_EQ(now.size(), old.size());
+        EXPECT_TRUE(now == old);
+        EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"save"});
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    std::string now = Slurp(p);
-    EXPECT_EQ(now.size(), old.size());
-    EXPECT_TRUE(now == old);
-    EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"save"});
 }
 
 // A chain of links is followed to the file at its end, which gets the bytes and keeps its

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -315,7 +316,21 @@ static int CreateBeside(const char* target, char* temp) {
     return -1;
 }
 
+// Without this a write past the process's file size limit (ulimit -f) ends the engine
+// with SIGXFSZ and leaves the new file behind; ignored, the write fails with EFBIG like one
+// on a full disk, and the script goes on. A handler the embedder installed is left alone.
+static bool IgnoreFileSizeSignal() {
+    struct sigaction now;
+    if (sigaction(SIGXFSZ, nullptr, &now) == 0 && !(now.sa_flags & SA_SIGINFO) && now.sa_handler == SIG_DFL) {
+        now.sa_handler = SIG_IGN;
+        sigaction(SIGXFSZ, &now, nullptr);
+    }
+    return true;
+}
+
 bool WriteWholeFile(const char* path, bool (*fill)(FILE* f, void* context), void* context) {
+    static const bool signalSet = IgnoreFileSizeSignal();
+    (void)signalSet;
     if (!path || !path[0] || !fill) return false;
     char target[PATH_MAX], temp[PATH_MAX];
     struct stat st;

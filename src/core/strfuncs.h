@@ -32,6 +32,8 @@ FILE* FopenRegularFile(const char* path);
 // dangling one gets its target created). Only a regular file that may be written, or a
 // missing one, is replaced: a pipe, device or folder is left alone and nothing waits. The
 // replaced file's permission bits are kept; a new file gets 0666 less the umask.
+// A write past the process's file size limit fails instead of ending the process: the
+// first call ignores SIGXFSZ unless a handler is already installed.
 // `fill` writes the contents to the stream and answers false to give up. The result tells
 // whether the target now holds the new contents.
 bool WriteWholeFile(const char* path, bool (*fill)(FILE* f, void* context), void* context);
