@@ -12,6 +12,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <grp.h>
+#include <pwd.h>
 #include <set>
 #include <sstream>
 #include <string>
@@ -47,6 +50,37 @@ std::set<std::string> Names(const std::string& folder) {
         closedir(d);
     }
     return names;
+}
+
+// Runs `body` in a child process as an ordinary user: nobody when the tests run as root,
+// else the user running them. False when the child could not become that user.
+bool AsOrdinaryUser(const std::function<void()>& body) {
+    pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        if (geteuid() == 0) {
+            const passwd* nobody = getpwnam("nobody");
+            uid_t uid = nobody ? nobody->pw_uid : 65534;
+            gid_t gid = nobody ? nobody->pw_gid : 65534;
+            if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(77);
+        }
+        body();
+        _exit(0);
+    }
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The user AsOrdinaryUser runs as.
+void OrdinaryUser(uid_t* uid, gid_t* gid) {
+    const passwd* nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
+    *uid = geteuid() != 0 ? geteuid() : nobody ? nobody->pw_uid : 65534;
+    *gid = geteuid() != 0 ? getegid() : nobody ? nobody->pw_gid : 65534;
+}
+
+ino_t Inode(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
 } // namespace
@@ -475,31 +509,44 @@ TEST(DataBlockFiles, WriteToAPipeWritesNothingAndNeverWaits) {
     EXPECT_EQ(Slurp(dir.File("real")), "data");
 }
 
+static volatile sig_atomic_t sizeSignals = 0;
+static void CountSizeSignal(int) {
+    sizeSignals = sizeSignals + 1;
+}
+
 // A full disk, met here as the file size limit: the write fails part-way in a child
-// process, and the old file stays byte for byte with no new file left beside it.
+// process, which goes on (the writer keeps SIGXFSZ from ending it) and exits normally. The
+// old file stays byte for byte with no new file left beside it; a file the write would
+// have created is not left either. A handler of the program's own stays and is called.
 TEST(DataBlockFiles, WriteThatFailsPartWayKeepsTheOldFile) {
     ScratchDir dir("velk-db");
     std::string p = dir.File("save");
     std::string old(20000, 'o');
     Spit(p, old);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead of ending the process
-        struct rlimit limit = {8192, 8192};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        DataBlock b;
-        b.Append(std::string(24576, 'n').c_str(), 24576);
-        b.WriteFile(p.c_str());
-        _exit(0);
+    DataBlock b;
+    b.Append(std::string(24576, 'n').c_str(), 24576);
+    for (bool ownHandler : {false, true}) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (ownHandler) signal(SIGXFSZ, CountSizeSignal);
+            struct rlimit limit = {8192, 8192};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            b.WriteFile(p.c_str());
+            b.WriteFile(dir.File("fresh").c_str());
+            struct sigaction now;
+            sigaction(SIGXFSZ, nullptr, &now);
+            _exit(!ownHandler || (now.sa_handler == CountSizeSignal && sizeSignals > 0) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << (ownHandler ? "own handler, " : "") << "status " << status;
+        std::string now = Slurp(p);
+        EXPECT_EQ(now.size(), old.size());
+        EXPECT_TRUE(now == old);
+        EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"save"});
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    std::string now = Slurp(p);
-    EXPECT_EQ(now.size(), old.size());
-    EXPECT_TRUE(now == old);
-    EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"save"});
 }
 
 // A chain of links is followed to the file at its end, which gets the bytes and keeps its
@@ -525,6 +572,67 @@ TEST(DataBlockFiles, WriteThroughLinksReplacesTheFileAtTheEnd) {
         EXPECT_TRUE(S_ISLNK(st.st_mode)) << link;
     }
     EXPECT_EQ(Names(dir.File("sub")), (std::set<std::string>{"near", "new", "real"}));
+}
+
+// Where a file may be written but not replaced, it is written in place, as an ordinary
+// user would expect: a writable file in a folder that takes no new file (the launcher's
+// "prefs.txt" in a read-only run folder), and a file with two hard links, whose names go
+// on sharing the new contents. Links are followed as the kernel's open follows them: a
+// chain of 40 is written through, one of 41 is not.
+TEST(DataBlockFiles, WriteInPlaceWhereTheFolderOrLinksForbidReplacing) {
+    ScratchDir dir("velk-db");
+    uid_t uid;
+    gid_t gid;
+    OrdinaryUser(&uid, &gid);
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(dir.File("run").c_str(), 0755), 0);
+    Spit(dir.File("run/prefs.txt"), "old prefs");
+    ASSERT_EQ(mkdir(dir.File("links").c_str(), 0755), 0);
+    Spit(dir.File("links/a"), "old");
+    ASSERT_EQ(link(dir.File("links/a").c_str(), dir.File("links/b").c_str()), 0);
+    Spit(dir.File("links/real"), "old");
+    for (int i = 1; i <= 41; i++)
+        ASSERT_EQ(symlink(i == 1 ? "real" : ("l" + std::to_string(i - 1)).c_str(),
+                          dir.File("links/l" + std::to_string(i)).c_str()),
+                  0);
+    for (const char* name : {"run", "run/prefs.txt", "links", "links/a", "links/real"})
+        ASSERT_EQ(lchown(dir.File(name).c_str(), uid, gid), 0) << name;
+    ASSERT_EQ(chmod(dir.File("run").c_str(), 0555), 0);
+    DataBlock b("new");
+    ASSERT_TRUE(AsOrdinaryUser([&] {
+        b.WriteFile(dir.File("run/prefs.txt").c_str());
+        b.WriteFile(dir.File("links/a").c_str());
+        b.WriteFile(dir.File("links/l41").c_str());
+    })) << "could not run as an ordinary user";
+    EXPECT_EQ(Slurp(dir.File("links/real")), "old");
+    ASSERT_TRUE(AsOrdinaryUser([&] { b.WriteFile(dir.File("links/l40").c_str()); }));
+    EXPECT_EQ(Slurp(dir.File("run/prefs.txt")), "new");
+    EXPECT_EQ(Names(dir.File("run")), std::set<std::string>{"prefs.txt"});
+    EXPECT_EQ(Slurp(dir.File("links/b")), "new");
+    EXPECT_EQ(Inode(dir.File("links/a")), Inode(dir.File("links/b")));
+    EXPECT_EQ(Slurp(dir.File("links/real")), "new");
+    EXPECT_EQ(Names(dir.File("links")).size(), 44u); // a, b, real and the links: nothing new
+}
+
+// Another user's world-writable file in a sticky shared folder such as /tmp: the folder
+// lets us make a file but not move it over theirs, so it is written in place and stays
+// theirs.
+TEST(DataBlockFiles, WriteAnotherUsersFileInAStickyFolder) {
+    if (geteuid() != 0) GTEST_SKIP() << "making another user's file needs root";
+    ScratchDir dir("velk-db");
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(dir.File("shared").c_str(), 0755), 0);
+    ASSERT_EQ(chmod(dir.File("shared").c_str(), 01777), 0);
+    Spit(dir.File("shared/save"), "old save");
+    ASSERT_EQ(chmod(dir.File("shared/save").c_str(), 0666), 0);
+    DataBlock b("new save");
+    ASSERT_TRUE(AsOrdinaryUser([&] { b.WriteFile(dir.File("shared/save").c_str()); }))
+        << "could not run as an ordinary user";
+    EXPECT_EQ(Slurp(dir.File("shared/save")), "new save");
+    struct stat st;
+    ASSERT_EQ(stat(dir.File("shared/save").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(Names(dir.File("shared")), std::set<std::string>{"save"});
 }
 
 TEST(FloatDataBlock, AddAndGet) {

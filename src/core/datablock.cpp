@@ -260,7 +260,8 @@ bool DataBlock::ReadFile(const char* name) {
 void DataBlock::WriteFile(const char* name) {
     int n = len;
     // One trailing terminator is left out; an empty block gives an empty file. A file that
-    // cannot be written (a pipe, a device, a folder, a full disk) keeps what it held.
+    // cannot be written (a pipe, a device, a folder) keeps what it held; so does one that is
+    // replaced when the disk is full (see WriteWholeFile).
     if (n > 0 && ptr[n - 1] == 0) n--;
     WriteWholeFile(name, ptr, n > 0 ? (size_t)n : 0);
 }

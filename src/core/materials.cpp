@@ -269,6 +269,7 @@ struct CapturedRows {
     const unsigned char* rows;
 };
 
+// Only reads the rows, so the writer may call it a second time.
 static bool FillBMP(FILE* file, void* context) {
     CapturedRows* image = (CapturedRows*)context;
     WriteBMP(file, image->width, image->height, image->rows);
