@@ -1,6 +1,8 @@
 // audioSfml: sound buffers, players and music streams on SFML's audio module.
 #include "audioSfml.h"
 
+#include "errfilter.h"
+
 #include <SFML/Audio.hpp>
 #include <sys/stat.h>
 
@@ -95,10 +97,8 @@ class SfmlMusic : public SfmlSource<MusicStream, sf::Music> {
     // An open of "" fails at once after closing what the channel held; its complaint
     // about "" is not the script's business.
     void Close() {
-        std::streambuf* complaints = sf::err().rdbuf(nullptr);
+        QuietLibraryErrors quiet;
         source.openFromFile("");
-        sf::err().rdbuf(complaints);
-        sf::err().clear();
     }
 };
 
@@ -112,6 +112,8 @@ class SfmlBackend : public AudioBackend {
 } // namespace
 
 AudioBackend* SfmlAudioBackend() {
+    // Before any sound object, and so before any of the library's threads.
+    InstallErrFilter();
     static SfmlBackend backend;
     return &backend;
 }
