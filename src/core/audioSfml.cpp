@@ -4,7 +4,9 @@
 #include "errfilter.h"
 
 #include <SFML/Audio.hpp>
+#include <algorithm>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -18,17 +20,23 @@ bool MayDecode(const char* path) {
     return path && (stat(path, &st) != 0 || S_ISREG(st.st_mode));
 }
 
+// Samples are read in blocks of this many.
+constexpr sf::Uint64 kReadBlock = 1 << 16;
+
 class SfmlBuffer : public AudioSampleBuffer {
   public:
     sf::SoundBuffer buffer;
 
-    // The decoders size their sample store from the file's header, so a forged one makes
-    // them throw (bad_alloc); no exception may cross the script's frames, and either way
-    // the sound did not load.
+    // sf::SoundBuffer::loadFromFile sizes its store from the count in the header, so a
+    // 48-byte file claiming gigabytes cost that much memory and time, at every play of the
+    // failed sound. The samples are read as the file delivers them instead, into a store
+    // that grows with them; what loads, and what fails, stays as with loadFromFile. A
+    // store the file does fill can still be too big (bad_alloc): no exception may cross
+    // the script's frames, and the sound did not load.
     bool LoadFromFile(const char* path) override {
         if (!MayDecode(path)) return false;
         try {
-            return buffer.loadFromFile(path);
+            return Decode(path);
         } catch (...) {
             return false;
         }
@@ -45,6 +53,28 @@ class SfmlBuffer : public AudioSampleBuffer {
     const short* Samples() override { return buffer.getSamples(); }
     long long SampleCount() override { return (long long)buffer.getSampleCount(); }
     float Duration() override { return buffer.getDuration().asSeconds(); }
+
+  private:
+    bool Decode(const char* path) {
+        sf::InputSoundFile file;
+        if (!file.openFromFile(path)) return false;
+        const sf::Uint64 claimed = file.getSampleCount();
+        std::vector<sf::Int16> samples;
+        samples.reserve((std::size_t)std::min<sf::Uint64>(claimed, 16 * kReadBlock));
+        while (samples.size() < claimed) {
+            std::size_t at = samples.size();
+            sf::Uint64 want = std::min<sf::Uint64>(kReadBlock, claimed - at);
+            samples.resize(at + (std::size_t)want);
+            sf::Uint64 got = file.read(samples.data() + at, want);
+            samples.resize(at + (std::size_t)got);
+            if (got < want) break; // the readers only stop short at the end of the data
+        }
+        // Fewer samples than claimed fail, as they do in loadFromFile. So do none at all,
+        // and a rate or channel count of 0, without the complaint loadFromSamples makes.
+        unsigned channels = file.getChannelCount(), rate = file.getSampleRate();
+        if (samples.size() != claimed || samples.empty() || channels == 0 || rate == 0) return false;
+        return buffer.loadFromSamples(samples.data(), samples.size(), channels, rate);
+    }
 };
 
 // The shared controls of an SFML sound source (sf::Sound or sf::Music) behind one of our
