@@ -790,15 +790,18 @@ TEST_F(SfmlAudio, HeaderClaimingTooManySamplesIsAFailedLoad) {
     EXPECT_EQ(am.GetLoadedItem(huge), nullptr);
 }
 
-// Files of a few bytes whose headers claim gigabytes, a WAV whose data size is 0xFFFFFFF0
-// and a FLAC of 2^28 samples in 8 channels, tried twice as a play tries a failed sound
-// again: each is refused without the memory it claims, in a child process that may grow by
-// 300 MB at most. Valid files decode to the very samples and duration of the library's own
+// Files of a few bytes whose headers claim gigabytes: a WAV whose data size is 0xFFFFFFF0
+// and a FLAC of 2^28 samples in 8 channels as sounds (tried twice, as a play tries a failed
+// sound again), and a WAV at 0xFFFFFFFF Hz as music. Each is refused without the memory it
+// claims: in a child process that may grow by 300 MB at most. Music at a rate or in a
+// channel layout that no device plays is refused, without the library's complaint about
+// the close. Valid files decode to the very samples and duration of the library's own
 // loader; one that ends before its header's count, or holds no samples, fails as there,
 // with the same words on standard error.
-TEST_F(SfmlAudio, TinySoundsClaimingGigabytesAreRefusedValidOnesLoadAsTheLibraryLoadsThem) {
+TEST_F(SfmlAudio, TinyFilesClaimingGigabytesAreRefusedValidOnesLoadAsTheLibraryLoadsThem) {
     WriteFile("velk_claims_data.wav", WavHeader(1, 22050, 0xFFFFFFF0) + std::string(4, '\0'));
     WriteFile("velk_claims_samples.flac", FlacClaiming(8, 1ull << 28));
+    WriteFile("velk_claims_rate.wav", WavHeader(1, 0xFFFFFFFF, 4) + std::string(4, '\0'));
     std::string style = GTEST_FLAG_GET(death_test_style);
     GTEST_FLAG_SET(death_test_style, "threadsafe"); // a fresh process, whatever threads run here
     EXPECT_EXIT(
@@ -807,16 +810,28 @@ TEST_F(SfmlAudio, TinySoundsClaimingGigabytesAreRefusedValidOnesLoadAsTheLibrary
             int refused = 0;
             {
                 std::unique_ptr<AudioSampleBuffer> sound(SfmlAudioBackend()->NewBuffer());
+                std::unique_ptr<MusicStream> music(SfmlAudioBackend()->NewMusic());
                 for (int attempt = 0; attempt < 2; attempt++) {
                     refused += !sound->LoadFromFile("velk_claims_data.wav");
                     refused += !sound->LoadFromFile("velk_claims_samples.flac");
+                    refused += !music->OpenFromFile("velk_claims_rate.wav");
                 }
             }
-            fprintf(stderr, "%d of 4 refused\n", refused);
+            fprintf(stderr, "%d of 6 refused\n", refused);
             _exit(0);
         },
-        testing::ExitedWithCode(0), "4 of 4 refused");
+        testing::ExitedWithCode(0), "6 of 6 refused");
     GTEST_FLAG_SET(death_test_style, style);
+
+    WriteFile("velk_music_top.wav", WavHeader(8, 768000, 16) + std::string(16, '\0'));
+    WriteFile("velk_music_above.wav", WavHeader(8, 768001, 16) + std::string(16, '\0'));
+    WriteFile("velk_music_three.wav", WavHeader(3, 44100, 6) + std::string(6, '\0'));
+    std::unique_ptr<MusicStream> music(SfmlAudioBackend()->NewMusic());
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(music->OpenFromFile("velk_music_top.wav"));
+    EXPECT_FALSE(music->OpenFromFile("velk_music_above.wav"));
+    EXPECT_FALSE(music->OpenFromFile("velk_music_three.wav"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 
     // One second of stereo at 44.1 kHz: more samples than one block of reading.
     ASSERT_EQ(system("sox -n -r 44100 -c 2 -b 16 velk_same.wav synth 1 sine 440 sine 660 2>/dev/null && "

@@ -107,12 +107,24 @@ class SfmlPlayer : public SfmlSource<AudioPlayer, sf::Sound> {
     void SetBuffer(AudioSampleBuffer* b) override { source.setBuffer(static_cast<SfmlBuffer*>(b)->buffer); }
 };
 
+// What audio devices play. SFML keeps one second of samples for a stream and hands OpenAL
+// buffers of that size, so a header's rate times its channel count could ask for
+// gigabytes, or wrap round to a size whose every refill OpenAL refuses. 1 Hz to 768 kHz,
+// the highest rate that audio interfaces (and ALSA) offer; SFML gives OpenAL mono,
+// stereo, quad, 5.1, 6.1 and 7.1 (1, 2, 4, 6, 7 and 8 channels) and no other layout. A
+// second at the top is 12 MB, so a playing channel holds some 50 MB at most.
+const unsigned kMaxMusicRate = 768000;
+bool PlayableStream(unsigned channels, unsigned rate) {
+    bool layout = channels == 1 || channels == 2 || channels == 4 || (channels >= 6 && channels <= 8);
+    return layout && rate >= 1 && rate <= kMaxMusicRate;
+}
+
 class SfmlMusic : public SfmlSource<MusicStream, sf::Music> {
   public:
     bool OpenFromFile(const char* path) override {
         bool ok = false;
         try {
-            ok = MayDecode(path) && source.openFromFile(path);
+            ok = MayDecode(path) && HeaderPlayable(path) && source.openFromFile(path);
         } catch (...) {
             // Buffers sized from a forged header (bad_alloc): a failed open like any other.
             ok = false;
@@ -124,6 +136,13 @@ class SfmlMusic : public SfmlSource<MusicStream, sf::Music> {
     }
 
   private:
+    // Read before the music's own open, which sizes the stream's buffers at once. A file
+    // the library cannot open is named in its complaint here, once, as that open would.
+    static bool HeaderPlayable(const char* path) {
+        sf::InputSoundFile header;
+        return header.openFromFile(path) && PlayableStream(header.getChannelCount(), header.getSampleRate());
+    }
+
     // An open of "" fails at once after closing what the channel held; its complaint
     // about "" is not the script's business.
     void Close() {
