@@ -1,6 +1,7 @@
 // Tests of Texture (loading, render-to-texture, full-window copies, uploads of caller
 // pixels, the pixel pass) and the texture manager, read back from the window.
 #include "corethingy.h"
+#include "errfilter.h"
 #include "glextensions_testing.h"
 #include "glfixture.h"
 #include "glplatform.h"
@@ -9,10 +10,14 @@
 #include "scratch.h"
 #include "shadering.h"
 #include <SFML/Graphics/Image.hpp>
+#include <SFML/System/Err.hpp>
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -113,6 +118,48 @@ TEST_F(TextureGL, LoadOfAMissingFileFailsSilently) {
     t.width = 7;
     EXPECT_FALSE(t.Load((dir + "/junk.png").c_str(), true));
     EXPECT_EQ(t.width, 7);
+}
+
+// The sound library's threads write to the libraries' one error stream at any time: a
+// failed picture hushes only its own thread, and the stream's buffer is never swapped, so
+// another thread's lines all arrive whole while pictures fail.
+TEST_F(TextureGL, FailedLoadHushesOnlyItsOwnThreadOnTheSharedErrorStream) {
+    FILE* f = fopen((dir + "/junk.png").c_str(), "wb");
+    fputs("not a picture", f);
+    fclose(f);
+    InstallErrFilter();
+    std::streambuf* installed = sf::err().rdbuf();
+    std::atomic<bool> started{false}, done{false};
+    int lines = 0;
+    CaptureStderr();
+    // It writes from before the first failed load until after the last.
+    std::thread writer([&] {
+        while (!done) {
+            sf::err() << "writer " << lines++ << std::endl;
+            started = true;
+        }
+    });
+    while (!started)
+        std::this_thread::yield();
+    Texture t;
+    for (int i = 0; i < 100; i++)
+        EXPECT_FALSE(t.Load((dir + "/junk.png").c_str(), false));
+    done = true;
+    writer.join();
+    std::string expected;
+    for (int i = 0; i < lines; i++)
+        expected += "writer " + std::to_string(i) + "\n";
+    {
+        QuietLibraryErrors quiet;
+        sf::err() << "hushed" << std::endl;
+        std::thread([] { sf::err() << "heard" << std::endl; }).join();
+    }
+    expected += "heard\n";
+    std::string err = GetCapturedStderr();
+    size_t at = std::mismatch(err.begin(), err.end(), expected.begin(), expected.end()).first - err.begin();
+    EXPECT_TRUE(err == expected) << "first difference at byte " << at << ": \"" << err.substr(at, 60) << "\"";
+    EXPECT_EQ(sf::err().rdbuf(), installed);
+    EXPECT_TRUE(sf::err().good());
 }
 
 // A pipe named as a picture would hold the engine waiting for a writer (the alarm ends

@@ -1,8 +1,12 @@
 // audioSfml: sound buffers, players and music streams on SFML's audio module.
 #include "audioSfml.h"
 
+#include "errfilter.h"
+
 #include <SFML/Audio.hpp>
+#include <algorithm>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -16,17 +20,23 @@ bool MayDecode(const char* path) {
     return path && (stat(path, &st) != 0 || S_ISREG(st.st_mode));
 }
 
+// Samples are read in blocks of this many.
+constexpr sf::Uint64 kReadBlock = 1 << 16;
+
 class SfmlBuffer : public AudioSampleBuffer {
   public:
     sf::SoundBuffer buffer;
 
-    // The decoders size their sample store from the file's header, so a forged one makes
-    // them throw (bad_alloc); no exception may cross the script's frames, and either way
-    // the sound did not load.
+    // sf::SoundBuffer::loadFromFile sizes its store from the count in the header, so a
+    // 48-byte file claiming gigabytes cost that much memory and time, at every play of the
+    // failed sound. The samples are read as the file delivers them instead, into a store
+    // that grows with them; what loads, and what fails, stays as with loadFromFile. A
+    // store the file does fill can still be too big (bad_alloc): no exception may cross
+    // the script's frames, and the sound did not load.
     bool LoadFromFile(const char* path) override {
         if (!MayDecode(path)) return false;
         try {
-            return buffer.loadFromFile(path);
+            return Decode(path);
         } catch (...) {
             return false;
         }
@@ -43,6 +53,28 @@ class SfmlBuffer : public AudioSampleBuffer {
     const short* Samples() override { return buffer.getSamples(); }
     long long SampleCount() override { return (long long)buffer.getSampleCount(); }
     float Duration() override { return buffer.getDuration().asSeconds(); }
+
+  private:
+    bool Decode(const char* path) {
+        sf::InputSoundFile file;
+        if (!file.openFromFile(path)) return false;
+        const sf::Uint64 claimed = file.getSampleCount();
+        std::vector<sf::Int16> samples;
+        samples.reserve((std::size_t)std::min<sf::Uint64>(claimed, 16 * kReadBlock));
+        while (samples.size() < claimed) {
+            std::size_t at = samples.size();
+            sf::Uint64 want = std::min<sf::Uint64>(kReadBlock, claimed - at);
+            samples.resize(at + (std::size_t)want);
+            sf::Uint64 got = file.read(samples.data() + at, want);
+            samples.resize(at + (std::size_t)got);
+            if (got < want) break; // the readers only stop short at the end of the data
+        }
+        // Fewer samples than claimed fail, as they do in loadFromFile. So do none at all,
+        // and a rate or channel count of 0, without the complaint loadFromSamples makes.
+        unsigned channels = file.getChannelCount(), rate = file.getSampleRate();
+        if (samples.size() != claimed || samples.empty() || channels == 0 || rate == 0) return false;
+        return buffer.loadFromSamples(samples.data(), samples.size(), channels, rate);
+    }
 };
 
 // The shared controls of an SFML sound source (sf::Sound or sf::Music) behind one of our
@@ -75,12 +107,24 @@ class SfmlPlayer : public SfmlSource<AudioPlayer, sf::Sound> {
     void SetBuffer(AudioSampleBuffer* b) override { source.setBuffer(static_cast<SfmlBuffer*>(b)->buffer); }
 };
 
+// What audio devices play. SFML keeps one second of samples for a stream and hands OpenAL
+// buffers of that size, so a header's rate times its channel count could ask for
+// gigabytes, or wrap round to a size whose every refill OpenAL refuses. 1 Hz to 768 kHz,
+// the highest rate that audio interfaces (and ALSA) offer; SFML gives OpenAL mono,
+// stereo, quad, 5.1, 6.1 and 7.1 (1, 2, 4, 6, 7 and 8 channels) and no other layout. A
+// second at the top is 12 MB, so a playing channel holds some 50 MB at most.
+const unsigned kMaxMusicRate = 768000;
+bool PlayableStream(unsigned channels, unsigned rate) {
+    bool layout = channels == 1 || channels == 2 || channels == 4 || (channels >= 6 && channels <= 8);
+    return layout && rate >= 1 && rate <= kMaxMusicRate;
+}
+
 class SfmlMusic : public SfmlSource<MusicStream, sf::Music> {
   public:
     bool OpenFromFile(const char* path) override {
         bool ok = false;
         try {
-            ok = MayDecode(path) && source.openFromFile(path);
+            ok = MayDecode(path) && HeaderPlayable(path) && source.openFromFile(path);
         } catch (...) {
             // Buffers sized from a forged header (bad_alloc): a failed open like any other.
             ok = false;
@@ -92,13 +136,18 @@ class SfmlMusic : public SfmlSource<MusicStream, sf::Music> {
     }
 
   private:
+    // Read before the music's own open, which sizes the stream's buffers at once. A file
+    // the library cannot open is named in its complaint here, once, as that open would.
+    static bool HeaderPlayable(const char* path) {
+        sf::InputSoundFile header;
+        return header.openFromFile(path) && PlayableStream(header.getChannelCount(), header.getSampleRate());
+    }
+
     // An open of "" fails at once after closing what the channel held; its complaint
     // about "" is not the script's business.
     void Close() {
-        std::streambuf* complaints = sf::err().rdbuf(nullptr);
+        QuietLibraryErrors quiet;
         source.openFromFile("");
-        sf::err().rdbuf(complaints);
-        sf::err().clear();
     }
 };
 
@@ -112,6 +161,8 @@ class SfmlBackend : public AudioBackend {
 } // namespace
 
 AudioBackend* SfmlAudioBackend() {
+    // Before any sound object, and so before any of the library's threads.
+    InstallErrFilter();
     static SfmlBackend backend;
     return &backend;
 }

@@ -3,6 +3,7 @@
 // turning of events into input codes, game keys, key repeat and mouse motion.
 #include "corethingy.h"
 
+#include "errfilter.h"
 #include "programKind.h"
 #include "shadering.h"
 #include "spaceMapperLine2d.h"
@@ -16,6 +17,8 @@
 // Construction
 
 CoreThingy::CoreThingy() {
+    // Before any sound object can exist: the library's threads write to its error stream.
+    InstallErrFilter();
     mouseX = mouseY = 0;
     cursorX = cursorY = 0;
     mouseDX = mouseDY = 0;

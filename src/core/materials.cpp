@@ -1,13 +1,13 @@
 // materials: textures, render-to-texture, screenshots and the texture manager.
 #include "materials.h"
 #include "corethingy.h"
+#include "errfilter.h"
 #include "shadering.h"
 #include "strfuncs.h"
 #include "numericfuncs.h"
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <SFML/Graphics/Image.hpp>
-#include <SFML/System/Err.hpp>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -29,17 +29,18 @@ bool Texture::Load(const char* newPath, bool flag) {
     DataBlock bytes;
     if (!bytes.ReadFile(name)) return false;
     sf::Image image;
-    // sf::Image reports failures on its own error stream; a failed load prints nothing.
-    std::streambuf* errBuf = sf::err().rdbuf(nullptr);
     bool ok = false;
-    try {
-        ok = image.loadFromMemory(bytes.Ptr(), (std::size_t)bytes.Len());
-    } catch (...) {
-        // The pixels are sized from the header; a forged one can exhaust memory in the
-        // library (bad_alloc). No exception may reach the script: the picture did not load.
+    {
+        // sf::Image reports failures on the library's error stream; a failed load prints
+        // nothing.
+        QuietLibraryErrors quiet;
+        try {
+            ok = image.loadFromMemory(bytes.Ptr(), (std::size_t)bytes.Len());
+        } catch (...) {
+            // The pixels are sized from the header; a forged one can exhaust memory in the
+            // library (bad_alloc). No exception may reach the script: the picture did not load.
+        }
     }
-    sf::err().rdbuf(errBuf);
-    sf::err().clear();
     if (!ok) return false;
     glGenTextures(1, &textureId);
     glBindTexture(GL_TEXTURE_2D, textureId);
