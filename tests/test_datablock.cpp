@@ -549,6 +549,39 @@ TEST(DataBlockFiles, WriteThatFailsPartWayKeepsTheOldFile) {
     }
 }
 
+// A file of our own deeper than the system can name in one absolute path (4096 bytes and
+// more), reached by a shorter relative one, is still replaced: a write that fails part-way
+// keeps its old contents. The tree is removed from the inside, where its paths stay short.
+TEST(DataBlockFiles, WriteFailingDeepBelowTheWorkingFolderKeepsTheOldFile) {
+    ScratchDir dir("velk-db");
+    ASSERT_TRUE(dir.Enter());
+    std::string deep;
+    for (int i = 0; i < 20; i++) {
+        deep += std::string(200, 'd') + "/";
+        ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+    }
+    const std::string folder = deep, name = "save" + std::string(56, 's');
+    deep += name;
+    ASSERT_GE(dir.Path().size() + 1 + deep.size(), (size_t)PATH_MAX);
+    Spit(deep, "old save");
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        struct rlimit limit = {8192, 8192};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        DataBlock b;
+        b.Append(std::string(24576, 'n').c_str(), 24576);
+        b.WriteFile(deep.c_str());
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(Slurp(deep) == "old save");
+    EXPECT_EQ(Names(folder), std::set<std::string>{name});
+    EXPECT_EQ(system(("rm -rf " + std::string(200, 'd')).c_str()), 0);
+}
+
 // A chain of links is followed to the file at its end, which gets the bytes and keeps its
 // mode; the links stay links. A dangling link gets the file it names created.
 TEST(DataBlockFiles, WriteThroughLinksReplacesTheFileAtTheEnd) {

@@ -59,8 +59,13 @@ class SfmlBuffer : public AudioSampleBuffer {
         sf::InputSoundFile file;
         if (!file.openFromFile(path)) return false;
         const sf::Uint64 claimed = file.getSampleCount();
+        // An uncompressed file holds at least a byte a sample, so a store of the file's size
+        // in samples takes a truthful WAV whole, without the growth's spare room; a
+        // compressed one grows from there.
+        struct stat st;
+        sf::Uint64 bytes = stat(path, &st) == 0 && st.st_size > 0 ? (sf::Uint64)st.st_size : kReadBlock;
         std::vector<sf::Int16> samples;
-        samples.reserve((std::size_t)std::min<sf::Uint64>(claimed, 16 * kReadBlock));
+        samples.reserve((std::size_t)std::min(claimed, bytes));
         while (samples.size() < claimed) {
             std::size_t at = samples.size();
             sf::Uint64 want = std::min<sf::Uint64>(kReadBlock, claimed - at);

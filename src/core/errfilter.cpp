@@ -3,28 +3,54 @@
 
 #include <SFML/System/Err.hpp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <streambuf>
 
 namespace {
 
-// Plain arrays: nothing to destroy, so a line written while a thread or the process ends
-// still finds its buffer.
+// A line is gathered in a plain array, which has nothing to destroy: a line written while
+// a thread or the process ends still finds it. A longer line moves to the heap, up to
+// kMaxLine bytes; only a line beyond that (or without memory for it) goes out in pieces.
+constexpr size_t kMaxLine = 1 << 16;
 thread_local int tQuietDepth = 0;
-thread_local char tLine[512];
+thread_local char tFixed[512];
+thread_local char* tLine = nullptr; // tFixed, or the heap store of a longer line
+thread_local size_t tCapacity = 0;
 thread_local size_t tLineLength = 0;
 
 void FlushLine() {
-    if (tLineLength == 0) return;
     // One write per line, so the lines of two threads never mix.
-    fwrite(tLine, 1, tLineLength, stderr);
+    if (tLineLength > 0) fwrite(tLine, 1, tLineLength, stderr);
     tLineLength = 0;
+    if (tLine != tFixed) {
+        free(tLine);
+        tLine = tFixed;
+        tCapacity = sizeof tFixed;
+    }
+}
+
+// Doubles the room of the line; false at the limit or without memory.
+bool Grow() {
+    if (tCapacity >= kMaxLine) return false;
+    char* bigger = (char*)malloc(tCapacity * 2);
+    if (!bigger) return false;
+    memcpy(bigger, tLine, tLineLength);
+    if (tLine != tFixed) free(tLine);
+    tLine = bigger;
+    tCapacity *= 2;
+    return true;
 }
 
 void Keep(const char* s, size_t n) {
+    if (!tLine) {
+        tLine = tFixed;
+        tCapacity = sizeof tFixed;
+    }
     while (n > 0) {
-        size_t room = sizeof tLine - tLineLength;
+        if (tLineLength == tCapacity && !Grow()) FlushLine();
+        size_t room = tCapacity - tLineLength;
         size_t take = n < room ? n : room;
         const char* newline = (const char*)memchr(s, '\n', take);
         if (newline) take = (size_t)(newline - s) + 1;
@@ -32,7 +58,7 @@ void Keep(const char* s, size_t n) {
         tLineLength += take;
         s += take;
         n -= take;
-        if (newline || tLineLength == sizeof tLine) FlushLine();
+        if (newline) FlushLine();
     }
 }
 

@@ -298,27 +298,53 @@ static bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// The folder holding the opened file and its name there, taken from the path the kernel
-// resolved and checked against the descriptor. Returns the folder (an O_PATH descriptor,
-// the name in `name`) or -1 when it cannot be had: no /proc, a file gone or moved.
-static int LocateTarget(int fd, const struct stat& st, char* name) {
-    char proc[64], real[PATH_MAX];
-    snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-    ssize_t n = readlink(proc, real, sizeof real);
-    if (n <= 1 || n >= (ssize_t)sizeof real || real[0] != '/') return -1;
-    real[n] = 0;
-    char* slash = strrchr(real, '/');
-    if (strlen(slash + 1) >= NAME_MAX + 1) return -1;
-    strcpy(name, slash + 1);
-    if (slash == real) slash++; // a file at the root
-    *slash = 0;
-    int dir = open(real, O_PATH | O_DIRECTORY | O_CLOEXEC);
+// Opens `folder` (an O_PATH descriptor) when `name` in it is the file `st` describes, else -1.
+static int FolderHolding(const char* folder, const char* name, const struct stat& st) {
+    int dir = open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
     struct stat at;
     if (dir >= 0 && (fstatat(dir, name, &at, AT_SYMLINK_NOFOLLOW) != 0 || !SameFile(at, st))) {
         close(dir);
         dir = -1;
     }
     return dir;
+}
+
+// Splits `path` at its last '/' into `folder` (of PATH_MAX bytes) and `name` (of NAME_MAX + 1);
+// false when the name is empty or too long.
+static bool SplitPath(const char* path, char* folder, char* name) {
+    size_t n = strlen(path);
+    if (n >= PATH_MAX) return false;
+    const char* slash = strrchr(path, '/');
+    const char* last = slash ? slash + 1 : path;
+    if (!last[0] || strlen(last) > NAME_MAX) return false;
+    strcpy(name, last);
+    if (!slash) {
+        strcpy(folder, ".");
+    } else {
+        size_t keep = slash == path ? 1 : (size_t)(slash - path); // a file at the root
+        memcpy(folder, path, keep);
+        folder[keep] = 0;
+    }
+    return true;
+}
+
+// The folder holding the opened file, and its name there. Returns the folder (an O_PATH
+// descriptor, the name in `name`) or -1 when it cannot be had (a file gone or moved). The
+// path as given serves when its last part names the file itself; where that is a link, the
+// path the kernel resolved is taken from /proc, which gives none of 4096 bytes or more.
+static int LocateTarget(const char* path, int fd, const struct stat& st, char* name) {
+    char folder[PATH_MAX];
+    if (SplitPath(path, folder, name)) {
+        int dir = FolderHolding(folder, name, st);
+        if (dir >= 0) return dir;
+    }
+    char proc[64], real[PATH_MAX];
+    snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    ssize_t n = readlink(proc, real, sizeof real);
+    if (n <= 1 || n >= (ssize_t)sizeof real || real[0] != '/') return -1;
+    real[n] = 0;
+    if (!SplitPath(real, folder, name)) return -1;
+    return FolderHolding(folder, name, st);
 }
 
 // Creates the new file in `dir` under a hidden name that no folder listing takes for a
@@ -399,7 +425,7 @@ bool WriteWholeFile(const char* path, bool (*fill)(FILE* f, void* context), void
     int fd = OpenTarget(path, &st, &created);
     if (fd < 0) return false;
     char name[NAME_MAX + 1];
-    int dir = LocateTarget(fd, st, name);
+    int dir = LocateTarget(path, fd, st, name);
     // Replacing keeps the old file on a failed write, but it would split a file's hard links
     // and make another user's file ours, and it needs the folder: such files are written in
     // place, as is one we just created (a failure removes it below). The choice is made
