@@ -221,6 +221,20 @@ void GetFileNameNoExt(const char* path, char* out) {
     strcopy(path + start, out, count < 32 ? count : 32);
 }
 
+// `fd` back in blocking mode when it is a regular file (`st` describing it); else it is
+// closed and -1 returned. The check is on the opened file, so a name swapped after a look
+// at it cannot slip through.
+static int KeepIfRegular(int fd, struct stat* st) {
+    if (fd < 0) return -1;
+    int mode = fcntl(fd, F_GETFL);
+    if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode) || mode == -1 ||
+        fcntl(fd, F_SETFL, mode & ~O_NONBLOCK) == -1) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // The descriptor of a regular file opened for reading, or -1.
 static int OpenRegularFile(const char* path) {
     if (!path) return -1;
@@ -230,18 +244,7 @@ static int OpenRegularFile(const char* path) {
     if (stat(path, &st) == 0 && !S_ISREG(st.st_mode)) return -1;
     // O_NONBLOCK: a pipe opens at once. O_NOCTTY: a terminal we only look at must not
     // become ours. O_CLOEXEC: no file of ours is handed to the script's child processes.
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return -1;
-    }
-    int mode = fcntl(fd, F_GETFL);
-    if (mode == -1 || fcntl(fd, F_SETFL, mode & ~O_NONBLOCK) == -1) {
-        close(fd);
-        return -1;
-    }
-    return fd;
+    return KeepIfRegular(open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC), &st);
 }
 
 FILE* FopenRegularFile(const char* path) {
@@ -284,14 +287,7 @@ static int OpenTarget(const char* path, struct stat* st, bool* created) {
             *created = fd >= 0 && fstat(fd, st) == 0 && st->st_size == 0;
         }
     }
-    if (fd < 0) return -1;
-    int mode = fcntl(fd, F_GETFL);
-    if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode) || mode == -1 ||
-        fcntl(fd, F_SETFL, mode & ~O_NONBLOCK) == -1) {
-        close(fd);
-        return -1;
-    }
-    return fd;
+    return KeepIfRegular(fd, st);
 }
 
 static bool SameFile(const struct stat& a, const struct stat& b) {
@@ -447,8 +443,6 @@ bool WriteWholeFile(const char* path, bool (*fill)(FILE* f, void* context), void
         if (!ok && created && dir >= 0 && fstatat(dir, name, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
             SameFile(now, st))
             unlinkat(dir, name, 0);
-        else if (!ok && created && dir < 0 && lstat(path, &now) == 0 && SameFile(now, st))
-            unlink(path);
     }
     if (fd >= 0) close(fd);
     if (dir >= 0) close(dir);
