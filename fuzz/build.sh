@@ -32,7 +32,7 @@ for t in macroprocessor objreader packedmesh shadsplit cursor; do mkdir -p "$out
 flags=(-std=c++17 -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=all -I"$core")
 
 # Engine sources are compiled once (in parallel) and shared by the targets.
-sources=(datablock strfuncs macroProcessor geometry manager vlq programKind vlmath glplatform shadering)
+sources=(datablock strfuncs wholefile macroProcessor geometry manager vlq programKind vlmath glplatform shadering)
 pids=()
 for s in "${sources[@]}"; do
     "$cxx" "${flags[@]}" -fsanitize=fuzzer-no-link,address,undefined -c "$core/$s.cpp" -o "$out/obj/$s.o" &
@@ -52,12 +52,12 @@ link() { # link NAME ENGINE-OBJECTS... [-- LIBS...]
 
 # The mesh and shader sources call GL, so those targets link libGL; the reader paths
 # themselves make no GL call and no context is ever created.
-mesh=(geometry manager vlq programKind vlmath glplatform strfuncs datablock)
-link macroprocessor macroProcessor datablock strfuncs &
+mesh=(geometry manager vlq programKind vlmath glplatform strfuncs wholefile datablock)
+link macroprocessor macroProcessor datablock strfuncs wholefile &
 link objreader "${mesh[@]}" -- -lGL -lGLU -ldl &
 link packedmesh "${mesh[@]}" -- -lGL -lGLU -ldl &
-link shadsplit shadering manager vlq programKind glplatform strfuncs datablock -- -lGL -ldl &
-link cursor datablock strfuncs &
+link shadsplit shadering manager vlq programKind glplatform strfuncs wholefile datablock -- -lGL -ldl &
+link cursor datablock strfuncs wholefile &
 status=0
 for p in $(jobs -p); do wait "$p" || status=1; done
 exit $status

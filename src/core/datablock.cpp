@@ -2,6 +2,7 @@
 // reader and the float-array block.
 #include "datablock.h"
 #include "strfuncs.h"
+#include "wholefile.h"
 
 #include <climits>
 #include <cstdarg>

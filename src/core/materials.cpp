@@ -4,6 +4,7 @@
 #include "errfilter.h"
 #include "shadering.h"
 #include "strfuncs.h"
+#include "wholefile.h"
 #include "numericfuncs.h"
 #include <GL/gl.h>
 #include <GL/glu.h>

@@ -1,7 +1,7 @@
 // savemanager: save data as whole files.
 #include "savemanager.h"
 #include "programKind.h"
-#include "strfuncs.h"
+#include "wholefile.h"
 
 SaveManager::SaveManager() : velkRun(IsVelkRun()) {}
 

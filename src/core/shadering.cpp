@@ -3,6 +3,7 @@
 #include "glplatform.h"
 #include "programKind.h"
 #include "strfuncs.h"
+#include "wholefile.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
