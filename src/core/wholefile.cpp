@@ -45,14 +45,21 @@ FILE* FopenRegularFile(const char* path) {
     return f;
 }
 
+static void OnFileSizeSignal(int) {}
+
 // Without this a write past the process's file size limit (ulimit -f) ends the engine
-// with SIGXFSZ and leaves the new file behind; ignored, the write fails with EFBIG like one
-// on a full disk, and the script goes on. A handler the embedder installed is left alone.
-static bool IgnoreFileSizeSignal() {
+// with SIGXFSZ and leaves the new file behind; caught, the write fails with EFBIG like one
+// on a full disk, and the script goes on. Caught, not ignored: the programs a script starts
+// get it back at its default, where an ignored one would stay ignored in them. A handler
+// the embedder installed is left alone.
+static bool CatchFileSizeSignal() {
     struct sigaction now;
     if (sigaction(SIGXFSZ, nullptr, &now) == 0 && !(now.sa_flags & SA_SIGINFO) && now.sa_handler == SIG_DFL) {
-        now.sa_handler = SIG_IGN;
-        sigaction(SIGXFSZ, &now, nullptr);
+        struct sigaction caught = {};
+        caught.sa_handler = OnFileSizeSignal;
+        sigemptyset(&caught.sa_mask);
+        caught.sa_flags = SA_RESTART;
+        sigaction(SIGXFSZ, &caught, nullptr);
     }
     return true;
 }
@@ -203,7 +210,7 @@ static bool Replace(int dir, const char* name, const struct stat& st, bool (*fil
 }
 
 bool WriteWholeFile(const char* path, bool (*fill)(FILE* f, void* context), void* context) {
-    static const bool signalSet = IgnoreFileSizeSignal();
+    static const bool signalSet = CatchFileSizeSignal();
     (void)signalSet;
     if (!path || !path[0] || !fill) return false;
     struct stat st;

@@ -25,7 +25,9 @@ FILE* FopenRegularFile(const char* path);
 // not take) is truncated and written in place, flushed to the disk: a failure part-way
 // leaves it cut short. A file the call created is removed again when its write fails.
 // A write past the process's file size limit fails instead of ending the process: the
-// first call ignores SIGXFSZ unless a handler is already installed.
+// first call catches SIGXFSZ with a handler that does nothing, unless one is already
+// installed or the signal is ignored. Caught, not ignored: child processes started later
+// get it back at its default.
 // `fill` writes the contents to the stream and answers false to give up. It may be called
 // twice (once more in place when the rename is refused after a full write), and must write
 // the same bytes each time. The result tells whether the target now holds the new contents.
