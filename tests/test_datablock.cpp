@@ -22,6 +22,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -556,6 +557,47 @@ TEST(DataBlockFiles, WriteThatFailsPartWayKeepsTheOldFile) {
         EXPECT_TRUE(now == old);
         EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"save"});
     }
+}
+
+// Out of file descriptors, with none to four left: the target may open while its folder
+// or the new file beside it cannot. The write then fails and the old file stays byte for
+// byte; written in place, the file size limit would have cut it.
+TEST(DataBlockFiles, WriteOutOfDescriptorsKeepsTheOldFile) {
+    ScratchDir dir("velk-db");
+    std::string p = dir.File("save");
+    std::string old(5000, 'o');
+    Spit(p, old);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        struct rlimit files;
+        getrlimit(RLIMIT_NOFILE, &files);
+        files.rlim_cur = 64; // quick to fill
+        struct rlimit size = {4096, 4096};
+        if (setrlimit(RLIMIT_NOFILE, &files) != 0 || setrlimit(RLIMIT_FSIZE, &size) != 0) _exit(2);
+        DataBlock b;
+        b.Append(std::string(4500, 'n').c_str(), 4500);
+        for (int free = 0; free <= 4; free++) {
+            std::vector<int> held;
+            for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+                held.push_back(fd);
+            if (held.size() < 4) _exit(3);
+            for (int k = 0; k < free; k++) {
+                close(held.back());
+                held.pop_back();
+            }
+            b.WriteFile(p.c_str());
+            for (int fd : held)
+                close(fd);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(Slurp(p).size(), old.size());
+    EXPECT_TRUE(Slurp(p) == old);
+    EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"save"});
 }
 
 // A file of our own deeper than the system can name in one absolute path (4096 bytes and

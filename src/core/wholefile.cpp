@@ -122,9 +122,10 @@ static bool SplitPath(const char* path, char* folder, char* name) {
 }
 
 // The folder holding the opened file, and its name there. Returns the folder (an O_PATH
-// descriptor, the name in `name`) or -1 when it cannot be had (a file gone or moved). The
-// path as given serves when its last part names the file itself; where that is a link, the
-// path the kernel resolved is taken from /proc, which gives none of 4096 bytes or more.
+// descriptor, the name in `name`) or -1 when it cannot be had (a file gone or moved, no
+// descriptor or memory left, a link that /proc cannot resolve). The path as given serves
+// when its last part names the file itself; where that is a link, the path the kernel
+// resolved is taken from /proc, which gives none of 4096 bytes or more.
 static int LocateTarget(const char* path, int fd, const struct stat& st, char* name) {
     char folder[PATH_MAX];
     if (SplitPath(path, folder, name)) {
@@ -183,16 +184,19 @@ static bool Replace(int dir, const char* name, const struct stat& st, bool (*fil
         return false;
     }
     // The new file takes the old one's group (before the mode: a chown clears set-id bits)
-    // and permission bits. A group we may not give it means writing in place instead.
+    // and permission bits. A group or bits we may not give it (EINVAL: a group this system
+    // cannot name) mean writing in place instead; running out of memory does not.
     struct stat made;
-    bool ready = fstat(fd, &made) == 0 &&
-                 (made.st_gid == st.st_gid || fchown(fd, (uid_t)-1, st.st_gid) == 0) &&
-                 fchmod(fd, st.st_mode & 0777) == 0;
+    bool ready = fstat(fd, &made) == 0;
+    if (ready && ((made.st_gid != st.st_gid && fchown(fd, (uid_t)-1, st.st_gid) != 0) ||
+                  fchmod(fd, st.st_mode & 0777) != 0)) {
+        *inPlace = NotAllowedHere(errno) || errno == EINVAL;
+        ready = false;
+    }
     FILE* f = ready ? fdopen(fd, "wb") : nullptr;
     if (!f) {
         close(fd);
         unlinkat(dir, temp, 0);
-        *inPlace = true;
         return false;
     }
     bool ok = FillAndSync(f, fill, context);
@@ -220,13 +224,14 @@ bool WriteWholeFile(const char* path, bool (*fill)(FILE* f, void* context), void
     char name[NAME_MAX + 1];
     int dir = LocateTarget(path, fd, st, name);
     // Replacing keeps the old file on a failed write, but it would split a file's hard links
-    // and make another user's file ours, and it needs the folder: such files are written in
-    // place, as is one we just created (a failure removes it below). The choice is made
-    // before writing, so `fill` runs a second time only when a rename is refused after a
-    // full write; FillBMP and the plain bytes only read their context and allow that.
-    bool inPlace = created || dir < 0 || st.st_nlink != 1 || st.st_uid != geteuid();
+    // and make another user's file ours: such files are written in place, as is one we just
+    // created (a failure removes it below). Any other file needs its folder found; where it
+    // is not, nothing is written, as a failure in place would cut the file. The choice is
+    // made before writing, so `fill` runs a second time only when a rename is refused after
+    // a full write; FillBMP and the plain bytes only read their context and allow that.
+    bool inPlace = created || st.st_nlink != 1 || st.st_uid != geteuid();
     bool ok = false;
-    if (!inPlace) ok = Replace(dir, name, st, fill, context, &inPlace);
+    if (!inPlace && dir >= 0) ok = Replace(dir, name, st, fill, context, &inPlace);
     if (inPlace) {
         if (FILE* f = fdopen(fd, "wb")) {
             fd = -1; // the stream owns it now

@@ -19,11 +19,14 @@ FILE* FopenRegularFile(const char* path);
 // A file of our own with a single name, in a folder that lets a new file be made and moved
 // over it, is replaced: the contents go to a new hidden file beside it, which is flushed to
 // the disk and only then renamed over the target, keeping its permission bits and group.
-// Any failure there (a full disk, a file size limit) leaves the old file exactly as it was
-// and removes the new one. Every other existing file (another user's, one with several hard
-// links, one whose folder allows no new file or rename, one whose group the new file could
-// not take) is truncated and written in place, flushed to the disk: a failure part-way
-// leaves it cut short. A file the call created is removed again when its write fails.
+// Any failure there (a full disk, a file size limit, no descriptor or memory left) leaves
+// the old file exactly as it was and removes the new one. Such a file whose folder cannot
+// be found (the same shortages, a file moved meanwhile, a link that /proc cannot resolve)
+// is not written at all: the call fails. Every other existing file (another user's, one
+// with several hard links, one whose folder allows no new file or rename, one whose group
+// the new file could not take) is truncated and written in place, flushed to the disk: a
+// failure part-way leaves it cut short. A file the call created is removed again when its
+// write fails.
 // A write past the process's file size limit fails instead of ending the process: the
 // first call catches SIGXFSZ with a handler that does nothing, unless one is already
 // installed or the signal is ignored. Caught, not ignored: child processes started later
