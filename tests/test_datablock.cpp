@@ -719,6 +719,31 @@ TEST(DataBlockFiles, WriteAnotherUsersFileInAStickyFolder) {
     EXPECT_EQ(Names(dir.File("shared")), std::set<std::string>{"save"});
 }
 
+// A file of our own whose group we are not in: a new file could not be given it, so the
+// file is written in place and keeps its group.
+TEST(DataBlockFiles, WriteInPlaceWhereTheGroupCannotBeGiven) {
+    if (geteuid() != 0) GTEST_SKIP() << "giving a file a group its owner is not in needs root";
+    ScratchDir dir("velk-db");
+    uid_t uid;
+    gid_t gid;
+    OrdinaryUser(&uid, &gid);
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(dir.File("mine").c_str(), 0755), 0);
+    Spit(dir.File("mine/save"), "old save");
+    ASSERT_EQ(lchown(dir.File("mine").c_str(), uid, gid), 0);
+    ASSERT_EQ(lchown(dir.File("mine/save").c_str(), uid, 0), 0);
+    ino_t before = Inode(dir.File("mine/save"));
+    DataBlock b("new save");
+    ASSERT_TRUE(AsOrdinaryUser([&] { b.WriteFile(dir.File("mine/save").c_str()); }))
+        << "could not run as an ordinary user";
+    EXPECT_EQ(Slurp(dir.File("mine/save")), "new save");
+    struct stat st;
+    ASSERT_EQ(stat(dir.File("mine/save").c_str(), &st), 0);
+    EXPECT_EQ(st.st_gid, 0u);
+    EXPECT_EQ(st.st_ino, before);
+    EXPECT_EQ(Names(dir.File("mine")), std::set<std::string>{"save"});
+}
+
 TEST(FloatDataBlock, AddAndGet) {
     FloatDataBlock f;
     EXPECT_EQ(f.GetPointer(), nullptr);
