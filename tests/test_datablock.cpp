@@ -561,7 +561,8 @@ TEST(DataBlockFiles, WriteThatFailsPartWayKeepsTheOldFile) {
 
 // Out of file descriptors, with none to four left: the target may open while its folder
 // or the new file beside it cannot. The write then fails and the old file stays byte for
-// byte; written in place, the file size limit would have cut it.
+// byte; written in place, the file size limit would have cut it. A file the write created
+// is not left behind cut short either.
 TEST(DataBlockFiles, WriteOutOfDescriptorsKeepsTheOldFile) {
     ScratchDir dir("velk-db");
     std::string p = dir.File("save");
@@ -587,6 +588,7 @@ TEST(DataBlockFiles, WriteOutOfDescriptorsKeepsTheOldFile) {
                 held.pop_back();
             }
             b.WriteFile(p.c_str());
+            b.WriteFile(dir.File("fresh").c_str());
             for (int fd : held)
                 close(fd);
         }

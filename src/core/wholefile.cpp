@@ -240,13 +240,17 @@ bool WriteWholeFile(const char* path, bool (*fill)(FILE* f, void* context), void
             else
                 fclose(f);
         }
-        // A failed write leaves no file where there was none, if the name is still ours.
-        struct stat now;
-        if (!ok && created && dir >= 0 && fstatat(dir, name, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-            SameFile(now, st))
-            unlinkat(dir, name, 0);
     }
     if (fd >= 0) close(fd);
+    // A failed write leaves no file where there was none, if the name is still ours. Out of
+    // descriptors, the folder may be had only now that the file's own one is closed.
+    char folder[PATH_MAX];
+    if (!ok && created && dir < 0 && SplitPath(path, folder, name))
+        dir = FolderHolding(folder, name, st);
+    struct stat now;
+    if (!ok && created && dir >= 0 && fstatat(dir, name, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+        SameFile(now, st))
+        unlinkat(dir, name, 0);
     if (dir >= 0) close(dir);
     return ok;
 }
