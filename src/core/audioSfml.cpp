@@ -5,6 +5,7 @@
 
 #include <SFML/Audio.hpp>
 #include <algorithm>
+#include <memory>
 #include <sys/stat.h>
 #include <vector>
 
@@ -20,8 +21,16 @@ bool MayDecode(const char* path) {
     return path && (stat(path, &st) != 0 || S_ISREG(st.st_mode));
 }
 
-// Samples are read in blocks of this many.
+// Samples are read in blocks of about this many.
 constexpr sf::Uint64 kReadBlock = 1 << 16;
+
+// How many samples a byte of a sound file may believably carry. PCM carries at most one;
+// Vorbis and FLAC of ordinary sound some 1 to 60, digital silence up to about 1,000.
+// A header claiming no more than this is trusted, and the file goes to the library's own
+// loader, which sizes its store from the claim; so a forged header costs at most 2 KiB of
+// store per byte of file. A claim beyond it is read as delivered first.
+constexpr sf::Uint64 kBelievableSamplesPerByte = 1024;
+bool gTrustBelievableHeaders = true;
 
 class SfmlBuffer : public AudioSampleBuffer {
   public:
@@ -29,10 +38,9 @@ class SfmlBuffer : public AudioSampleBuffer {
 
     // sf::SoundBuffer::loadFromFile sizes its store from the count in the header, so a
     // 48-byte file claiming gigabytes cost that much memory and time, at every play of the
-    // failed sound. The samples are read as the file delivers them instead, into a store
-    // that grows with them; what loads, and what fails, stays as with loadFromFile. A
-    // store the file does fill can still be too big (bad_alloc): no exception may cross
-    // the script's frames, and the sound did not load.
+    // failed sound. Such a claim is read as the file delivers it instead; what loads, and
+    // what fails, stays as with loadFromFile. A store the file does fill can still be too
+    // big (bad_alloc): no exception may cross the script's frames, and the sound did not load.
     bool LoadFromFile(const char* path) override {
         if (!MayDecode(path)) return false;
         try {
@@ -56,29 +64,45 @@ class SfmlBuffer : public AudioSampleBuffer {
 
   private:
     bool Decode(const char* path) {
-        sf::InputSoundFile file;
-        if (!file.openFromFile(path)) return false;
-        const sf::Uint64 claimed = file.getSampleCount();
-        // An uncompressed file holds at least a byte a sample, so a store of the file's size
-        // in samples takes a truthful WAV whole, without the growth's spare room; a
-        // compressed one grows from there.
+        std::unique_ptr<sf::InputSoundFile> file(new sf::InputSoundFile);
+        if (!file->openFromFile(path)) return false;
+        const sf::Uint64 claimed = file->getSampleCount();
+        const unsigned channels = file->getChannelCount(), rate = file->getSampleRate();
+        // No samples, or a rate or channel count of 0, fail in loadFromFile too, silently.
+        if (claimed == 0 || channels == 0 || rate == 0) return false;
         struct stat st;
-        sf::Uint64 bytes = stat(path, &st) == 0 && st.st_size > 0 ? (sf::Uint64)st.st_size : kReadBlock;
-        std::vector<sf::Int16> samples;
-        samples.reserve((std::size_t)std::min(claimed, bytes));
-        while (samples.size() < claimed) {
-            std::size_t at = samples.size();
-            sf::Uint64 want = std::min<sf::Uint64>(kReadBlock, claimed - at);
-            samples.resize(at + (std::size_t)want);
-            sf::Uint64 got = file.read(samples.data() + at, want);
-            samples.resize(at + (std::size_t)got);
-            if (got < want) break; // the readers only stop short at the end of the data
+        sf::Uint64 bytes = stat(path, &st) == 0 && st.st_size > 0 ? (sf::Uint64)st.st_size : 0;
+        if (gTrustBelievableHeaders && claimed / kBelievableSamplesPerByte < bytes) {
+            file.reset();
+            return buffer.loadFromFile(path);
         }
-        // Fewer samples than claimed fail, as they do in loadFromFile. So do none at all,
-        // and a rate or channel count of 0, without the complaint loadFromSamples makes.
-        unsigned channels = file.getChannelCount(), rate = file.getSampleRate();
-        if (samples.size() != claimed || samples.empty() || channels == 0 || rate == 0) return false;
-        return buffer.loadFromSamples(samples.data(), samples.size(), channels, rate);
+        return DecodeAsDelivered(*file, claimed, channels, rate);
+    }
+
+    // Reads into blocks that the file has to fill before the next is taken, and joins them
+    // only when all the claimed samples arrived. A block holds whole frames: the Vorbis
+    // reader stops short when less than a frame of room is left, and a short read is the
+    // end of the data (or an error), as in the library's one read of the whole claim.
+    bool DecodeAsDelivered(sf::InputSoundFile& file, sf::Uint64 claimed, unsigned channels, unsigned rate) {
+        const sf::Uint64 block = std::max<sf::Uint64>(kReadBlock / channels, 1) * channels;
+        std::vector<std::unique_ptr<sf::Int16[]>> blocks;
+        sf::Uint64 have = 0;
+        while (have < claimed) {
+            sf::Uint64 want = std::min(block, claimed - have);
+            blocks.emplace_back(new sf::Int16[(std::size_t)want]); // not zeroed: the reader fills it
+            sf::Uint64 got = file.read(blocks.back().get(), want);
+            have += got;
+            if (got < want) return false; // fewer samples than claimed fail, as in loadFromFile
+        }
+        std::unique_ptr<sf::Int16[]> all(new sf::Int16[(std::size_t)claimed]);
+        sf::Uint64 at = 0;
+        for (auto& b : blocks) {
+            sf::Uint64 n = std::min(block, claimed - at);
+            std::copy(b.get(), b.get() + n, all.get() + at);
+            b.reset();
+            at += n;
+        }
+        return buffer.loadFromSamples(all.get(), claimed, channels, rate);
     }
 };
 
@@ -170,6 +194,10 @@ AudioBackend* SfmlAudioBackend() {
     InstallErrFilter();
     static SfmlBackend backend;
     return &backend;
+}
+
+void TrustBelievableSoundHeaders(bool trust) {
+    gTrustBelievableHeaders = trust;
 }
 
 void InstallSfmlAudio() {

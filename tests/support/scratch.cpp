@@ -21,10 +21,15 @@ ScratchDir::ScratchDir(const char* prefix) {
 }
 
 ScratchDir::~ScratchDir() {
+    Remove();
+}
+
+void ScratchDir::Remove() {
     if (!previous.empty()) {
         std::error_code ec;
         fs::current_path(previous, ec);
         if (ec) fs::current_path("/", ec); // out of the folder at least, so that it can go
+        previous.clear();
     }
     // Links are removed, not followed; a test that took its own permissions away from a
     // folder inside gets them back first.

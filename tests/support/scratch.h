@@ -18,6 +18,10 @@ class ScratchDir {
     // and writes relative paths; the previous one is restored before the folder is removed.
     bool Enter();
 
+    // Removes the folder now, as the destructor would: for a child process that ends with
+    // _exit, where no destructor runs.
+    void Remove();
+
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
