@@ -148,14 +148,14 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     fclose(f);
 }
 
-// The header of a 16-bit PCM WAV file, whatever its fields claim.
-std::string WavHeader(unsigned channels, unsigned rate, unsigned dataBytes) {
+// The header of a PCM WAV file (16-bit unless said), whatever its fields claim.
+std::string WavHeader(unsigned channels, unsigned rate, unsigned dataBytes, unsigned bits = 16) {
     auto u32 = [](unsigned v) {
         return std::string{(char)v, (char)(v >> 8), (char)(v >> 16), (char)(v >> 24)};
     };
     auto u16 = [](unsigned v) { return std::string{(char)v, (char)(v >> 8)}; };
     return "RIFF" + u32(36 + dataBytes) + "WAVE" + "fmt " + u32(16) + u16(1) + u16(channels) + u32(rate) +
-           u32(rate * channels * 2) + u16(channels * 2) + u16(16) + "data" + u32(dataBytes);
+           u32(rate * channels * bits / 8) + u16(channels * bits / 8) + u16(bits) + "data" + u32(dataBytes);
 }
 
 // A 16-bit PCM WAV file with exactly these samples.
@@ -790,14 +790,15 @@ TEST_F(SfmlAudio, HeaderClaimingTooManySamplesIsAFailedLoad) {
     EXPECT_EQ(am.GetLoadedItem(huge), nullptr);
 }
 
-// Files of a few bytes whose headers claim gigabytes: a WAV whose data size is 0xFFFFFFF0
-// and a FLAC of 2^28 samples in 8 channels as sounds (tried twice, as a play tries a failed
-// sound again), and a WAV at 0xFFFFFFFF Hz as music. Each is refused without the memory it
-// claims: in a child process that may grow by 300 MB at most. Music at a rate or in a
-// channel layout that no device plays is refused, without the library's complaint about
-// the close.
-TEST_F(SfmlAudio, TinyFilesClaimingGigabytesAreRefused) {
+// Files whose headers claim gigabytes: WAVs whose data size is 0xFFFFFFF0, of a few bytes
+// and of 1 MiB (32-bit samples: a claim of 1,024 samples a byte), and a FLAC of 2^28
+// samples in 8 channels as sounds (tried twice, as a play tries a failed sound again), and
+// a WAV at 0xFFFFFFFF Hz as music. Each is refused without the memory it claims: in a
+// child process that may grow by 300 MB at most. Music at a rate or in a channel layout
+// that no device plays is refused, without the library's complaint about the close.
+TEST_F(SfmlAudio, FilesClaimingGigabytesAreRefused) {
     WriteFile("velk_claims_data.wav", WavHeader(1, 22050, 0xFFFFFFF0) + std::string(4, '\0'));
+    WriteFile("velk_claims_more.wav", WavHeader(1, 22050, 0xFFFFFFF0, 32) + std::string(1 << 20, '\1'));
     WriteFile("velk_claims_samples.flac", FlacClaiming(8, 1ull << 28));
     WriteFile("velk_claims_rate.wav", WavHeader(1, 0xFFFFFFFF, 4) + std::string(4, '\0'));
     std::string style = GTEST_FLAG_GET(death_test_style);
@@ -811,15 +812,16 @@ TEST_F(SfmlAudio, TinyFilesClaimingGigabytesAreRefused) {
                 std::unique_ptr<MusicStream> music(SfmlAudioBackend()->NewMusic());
                 for (int attempt = 0; attempt < 2; attempt++) {
                     refused += !sound->LoadFromFile("velk_claims_data.wav");
+                    refused += !sound->LoadFromFile("velk_claims_more.wav");
                     refused += !sound->LoadFromFile("velk_claims_samples.flac");
                     refused += !music->OpenFromFile("velk_claims_rate.wav");
                 }
             }
             scratch.Remove(); // this process's own folder: the fixture ran again here
-            fprintf(stderr, "%d of 6 refused\n", refused);
+            fprintf(stderr, "%d of 8 refused\n", refused);
             _exit(0);
         },
-        testing::ExitedWithCode(0), "6 of 6 refused");
+        testing::ExitedWithCode(0), "8 of 8 refused");
     GTEST_FLAG_SET(death_test_style, style);
 
     WriteFile("velk_music_top.wav", WavHeader(8, 768000, 16) + std::string(16, '\0'));
@@ -831,14 +833,13 @@ TEST_F(SfmlAudio, TinyFilesClaimingGigabytesAreRefused) {
     EXPECT_FALSE(music->OpenFromFile("velk_music_above.wav"));
     EXPECT_FALSE(music->OpenFromFile("velk_music_three.wav"));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-
 }
 
 // Valid files decode to the very samples and duration of the library's own loader, and
 // those it refuses (3 and 5 channels, a file that ends before its header's count, one
 // without samples) fail with the same words on standard error: trusted by the header, and
-// read as delivered, in blocks of whole frames. Every channel count the formats hold, at
-// lengths around one and two blocks.
+// read as delivered. Every channel count the formats hold, at lengths around one and two
+// blocks of 65,536 samples; and a Vorbis chain of a 7-channel and an 8-channel stream.
 TEST_F(SfmlAudio, FilesLoadAsTheLibraryLoadsThemAtEveryChannelCountAndLength) {
     std::vector<std::string> names;
     std::string make;
@@ -853,6 +854,9 @@ TEST_F(SfmlAudio, FilesLoadAsTheLibraryLoadsThemAtEveryChannelCountAndLength) {
                 names.push_back(base + ext);
         }
     }
+    make += "sox -n -r 44100 -c 7 link7.ogg synth 64000s sine 440 && sox -n -r 44100 -c 8 link8.ogg synth "
+            "64000s sine 660 && cat link7.ogg link8.ogg > chain.ogg && ";
+    names.push_back("chain.ogg");
     ASSERT_EQ(system((make + "true 2>/dev/null").c_str()), 0);
     WriteFile("velk_short.wav", WavHeader(1, 8000, 200) + std::string(100, '\1'));
     WriteFile("velk_empty.wav", WavHeader(1, 8000, 0));
@@ -877,12 +881,13 @@ TEST_F(SfmlAudio, FilesLoadAsTheLibraryLoadsThemAtEveryChannelCountAndLength) {
             EXPECT_EQ(ourWords, theirWords);
             if (!loads || !ourLoad) continue;
             ASSERT_EQ(ours->SampleCount(), (long long)theirs.getSampleCount());
-            EXPECT_EQ(memcmp(ours->Samples(), theirs.getSamples(), theirs.getSampleCount() * sizeof(short)), 0);
+            EXPECT_EQ(memcmp(ours->Samples(), theirs.getSamples(), theirs.getSampleCount() * sizeof(short)),
+                      0);
             EXPECT_EQ(ours->Duration(), theirs.getDuration().asSeconds());
         }
     }
     // All but the 3- and 5-channel files and the two broken ones.
-    EXPECT_EQ(loaded, 6 * 5 * 3);
+    EXPECT_EQ(loaded, 6 * 5 * 3 + 1);
 }
 
 TEST_F(SfmlAudio, PlaysSetsPropsAndConvertsScriptSamples) {

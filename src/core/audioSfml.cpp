@@ -4,10 +4,13 @@
 #include "errfilter.h"
 
 #include <SFML/Audio.hpp>
-#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <sys/mman.h>
 #include <sys/stat.h>
-#include <vector>
+#include <unistd.h>
 
 namespace {
 
@@ -21,16 +24,72 @@ bool MayDecode(const char* path) {
     return path && (stat(path, &st) != 0 || S_ISREG(st.st_mode));
 }
 
-// Samples are read in blocks of about this many.
-constexpr sf::Uint64 kReadBlock = 1 << 16;
-
-// How many samples a byte of a sound file may believably carry. PCM carries at most one;
-// Vorbis and FLAC of ordinary sound some 1 to 60, digital silence up to about 1,000.
-// A header claiming no more than this is trusted, and the file goes to the library's own
-// loader, which sizes its store from the claim; so a forged header costs at most 2 KiB of
-// store per byte of file. A claim beyond it is read as delivered first.
-constexpr sf::Uint64 kBelievableSamplesPerByte = 1024;
+// How many samples a byte of a sound file may believably carry. A WAV file carries at
+// most one (8-bit PCM). Vorbis and FLAC of ordinary sound carry some 1 to 60, quiet or
+// synthetic sound more, digital silence up to about 1,000. A header claiming no more than
+// this is trusted: the file goes to the library's own loader, which zero-fills a store of
+// the claimed size before it reads, so a forged header costs at most 2 bytes of store per
+// byte of a WAV file and 256 per byte of any other. A larger claim is read as delivered.
+constexpr sf::Uint64 kPcmSamplesPerByte = 1;
+constexpr sf::Uint64 kPackedSamplesPerByte = 128;
 bool gTrustBelievableHeaders = true;
+
+// What a first look at a sound file tells: its size, and whether it starts as a WAV file,
+// with the bytes that hold its header.
+struct FirstLook {
+    sf::Uint64 size = 0;
+    bool wav = false;
+    char head[4096];
+    std::size_t headBytes = 0;
+
+    explicit FirstLook(const char* path) {
+        int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) return;
+        struct stat st;
+        ssize_t n = fstat(fd, &st) == 0 && st.st_size > 0 ? read(fd, head, sizeof head) : -1;
+        close(fd);
+        if (n < 12) return;
+        size = (sf::Uint64)st.st_size;
+        headBytes = (std::size_t)n;
+        wav = memcmp(head, "RIFF", 4) == 0 && memcmp(head + 8, "WAVE", 4) == 0;
+    }
+
+    // A WAV file's claim stands in its header. Opening the whole file to read it would
+    // cost a second scan of every byte: the library's FLAC check searches the whole of a
+    // file that is no FLAC for a frame. A file whose header reaches past these bytes has
+    // no claim here (0).
+    sf::Uint64 WavClaim() const {
+        if (!wav) return 0;
+        QuietLibraryErrors quiet; // this look is not the library's open
+        sf::InputSoundFile header;
+        return header.openFromMemory(head, headBytes) ? header.getSampleCount() : 0;
+    }
+
+    bool Believable(sf::Uint64 claimed) const {
+        return claimed / (wav ? kPcmSamplesPerByte : kPackedSamplesPerByte) < size;
+    }
+};
+
+// Anonymous memory that the system commits page by page as it is written.
+class LazyStore {
+  public:
+    explicit LazyStore(std::size_t bytes) : size(bytes) {
+        void* p = bytes ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                               MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0)
+                        : MAP_FAILED;
+        base = p == MAP_FAILED ? nullptr : p;
+    }
+    ~LazyStore() {
+        if (base) munmap(base, size);
+    }
+    void* Get() const { return base; }
+    LazyStore(const LazyStore&) = delete;
+    LazyStore& operator=(const LazyStore&) = delete;
+
+  private:
+    void* base;
+    std::size_t size;
+};
 
 class SfmlBuffer : public AudioSampleBuffer {
   public:
@@ -38,9 +97,10 @@ class SfmlBuffer : public AudioSampleBuffer {
 
     // sf::SoundBuffer::loadFromFile sizes its store from the count in the header, so a
     // 48-byte file claiming gigabytes cost that much memory and time, at every play of the
-    // failed sound. Such a claim is read as the file delivers it instead; what loads, and
-    // what fails, stays as with loadFromFile. A store the file does fill can still be too
-    // big (bad_alloc): no exception may cross the script's frames, and the sound did not load.
+    // failed sound. Only a claim that the file's size makes believable goes there; a larger
+    // one is read as the file delivers it. What loads, and what fails, stays as with
+    // loadFromFile. A store the file does fill can still be too big (bad_alloc): no
+    // exception may cross the script's frames, and the sound did not load.
     bool LoadFromFile(const char* path) override {
         if (!MayDecode(path)) return false;
         try {
@@ -64,45 +124,42 @@ class SfmlBuffer : public AudioSampleBuffer {
 
   private:
     bool Decode(const char* path) {
+        if (gTrustBelievableHeaders) {
+            FirstLook look(path);
+            sf::Uint64 claimed = look.WavClaim();
+            if (claimed && look.Believable(claimed)) return buffer.loadFromFile(path);
+            if (!look.wav) return OpenAndDecode(path, &look);
+        }
+        return OpenAndDecode(path, nullptr);
+    }
+
+    // `look` is given where the file's header is to be trusted when believable.
+    bool OpenAndDecode(const char* path, const FirstLook* look) {
         std::unique_ptr<sf::InputSoundFile> file(new sf::InputSoundFile);
         if (!file->openFromFile(path)) return false;
         const sf::Uint64 claimed = file->getSampleCount();
         const unsigned channels = file->getChannelCount(), rate = file->getSampleRate();
         // No samples, or a rate or channel count of 0, fail in loadFromFile too, silently.
         if (claimed == 0 || channels == 0 || rate == 0) return false;
-        struct stat st;
-        sf::Uint64 bytes = stat(path, &st) == 0 && st.st_size > 0 ? (sf::Uint64)st.st_size : 0;
-        if (gTrustBelievableHeaders && claimed / kBelievableSamplesPerByte < bytes) {
+        if (look && look->Believable(claimed)) {
             file.reset();
             return buffer.loadFromFile(path);
         }
         return DecodeAsDelivered(*file, claimed, channels, rate);
     }
 
-    // Reads into blocks that the file has to fill before the next is taken, and joins them
-    // only when all the claimed samples arrived. A block holds whole frames: the Vorbis
-    // reader stops short when less than a frame of room is left, and a short read is the
-    // end of the data (or an error), as in the library's one read of the whole claim.
+    // One read of the whole claim, as loadFromFile makes it: read in pieces, a Vorbis chain
+    // whose links differ in channel count stops short where a piece has no room for a whole
+    // frame. The store is committed only as the reader fills it, so a claim the file does
+    // not fill costs what it delivered, and one beyond the address space fails. An honest
+    // file read this way holds its samples once more than in loadFromFile, while the
+    // library copies them.
     bool DecodeAsDelivered(sf::InputSoundFile& file, sf::Uint64 claimed, unsigned channels, unsigned rate) {
-        const sf::Uint64 block = std::max<sf::Uint64>(kReadBlock / channels, 1) * channels;
-        std::vector<std::unique_ptr<sf::Int16[]>> blocks;
-        sf::Uint64 have = 0;
-        while (have < claimed) {
-            sf::Uint64 want = std::min(block, claimed - have);
-            blocks.emplace_back(new sf::Int16[(std::size_t)want]); // not zeroed: the reader fills it
-            sf::Uint64 got = file.read(blocks.back().get(), want);
-            have += got;
-            if (got < want) return false; // fewer samples than claimed fail, as in loadFromFile
-        }
-        std::unique_ptr<sf::Int16[]> all(new sf::Int16[(std::size_t)claimed]);
-        sf::Uint64 at = 0;
-        for (auto& b : blocks) {
-            sf::Uint64 n = std::min(block, claimed - at);
-            std::copy(b.get(), b.get() + n, all.get() + at);
-            b.reset();
-            at += n;
-        }
-        return buffer.loadFromSamples(all.get(), claimed, channels, rate);
+        if (claimed > SIZE_MAX / sizeof(sf::Int16)) return false;
+        LazyStore store((std::size_t)claimed * sizeof(sf::Int16));
+        sf::Int16* samples = static_cast<sf::Int16*>(store.Get());
+        if (!samples || file.read(samples, claimed) != claimed) return false;
+        return buffer.loadFromSamples(samples, claimed, channels, rate);
     }
 };
 
