@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <sys/resource.h>
@@ -148,6 +150,11 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     fclose(f);
 }
 
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // The header of a PCM WAV file (16-bit unless said), whatever its fields claim.
 std::string WavHeader(unsigned channels, unsigned rate, unsigned dataBytes, unsigned bits = 16) {
     auto u32 = [](unsigned v) {
@@ -177,6 +184,27 @@ std::string FlacClaiming(unsigned channels, unsigned long long totalSamples) {
     for (int shift = 56; shift >= 0; shift -= 8)
         flac += (char)(packed >> shift);
     return flac + std::string(16, '\0');
+}
+
+// An Ogg stream whose last page claims `granule` as its end: the stream's length in
+// frames, as the readers compute it. The page's checksum is made anew.
+std::string OggEndingAt(std::string ogg, unsigned long long granule) {
+    size_t page = ogg.rfind("OggS");
+    for (int i = 0; i < 8; i++)
+        ogg[page + 6 + i] = (char)(granule >> (8 * i));
+    size_t segments = (unsigned char)ogg[page + 26], end = page + 27 + segments;
+    for (size_t i = 0; i < segments; i++)
+        end += (unsigned char)ogg[page + 27 + i];
+    ogg.replace(page + 22, 4, 4, '\0');
+    unsigned crc = 0;
+    for (size_t i = page; i < end; i++) {
+        crc ^= (unsigned)(unsigned char)ogg[i] << 24;
+        for (int bit = 0; bit < 8; bit++)
+            crc = crc & 0x80000000u ? crc << 1 ^ 0x04c11db7u : crc << 1;
+    }
+    for (int i = 0; i < 4; i++)
+        ogg[page + 22 + i] = (char)(crc >> (8 * i));
+    return ogg;
 }
 
 // From now on this process's address space may grow by `bytes` at most, and an allocation
@@ -791,7 +819,8 @@ TEST_F(SfmlAudio, HeaderClaimingTooManySamplesIsAFailedLoad) {
 }
 
 // Files whose headers claim gigabytes: WAVs whose data size is 0xFFFFFFF0, of a few bytes
-// and of 1 MiB (32-bit samples: a claim of 1,024 samples a byte), and a FLAC of 2^28
+// and of 1 MiB (32-bit samples: a claim of 1,024 samples a byte), an Ogg stream of 2^32
+// frames behind a small WAV header, and a FLAC of 2^28
 // samples in 8 channels as sounds (tried twice, as a play tries a failed sound again), and
 // a WAV at 0xFFFFFFFF Hz as music. Each is refused without the memory it claims: in a
 // child process that may grow by 300 MB at most. Music at a rate or in a channel layout
@@ -799,6 +828,10 @@ TEST_F(SfmlAudio, HeaderClaimingTooManySamplesIsAFailedLoad) {
 TEST_F(SfmlAudio, FilesClaimingGigabytesAreRefused) {
     WriteFile("velk_claims_data.wav", WavHeader(1, 22050, 0xFFFFFFF0) + std::string(4, '\0'));
     WriteFile("velk_claims_more.wav", WavHeader(1, 22050, 0xFFFFFFF0, 32) + std::string(1 << 20, '\1'));
+    // A WAV header of 2 samples before an Ogg stream, which the library reads as Ogg.
+    ASSERT_EQ(system("sox -n -r 8000 -c 1 velk_part.ogg synth 20 sine 440 2>/dev/null"), 0);
+    WriteFile("velk_claims_behind.wav", WavHeader(1, 8000, 4) + std::string(4 + 8192, '\0') +
+                                            OggEndingAt(ReadAll("velk_part.ogg"), 1ull << 32));
     WriteFile("velk_claims_samples.flac", FlacClaiming(8, 1ull << 28));
     WriteFile("velk_claims_rate.wav", WavHeader(1, 0xFFFFFFFF, 4) + std::string(4, '\0'));
     std::string style = GTEST_FLAG_GET(death_test_style);
@@ -813,15 +846,16 @@ TEST_F(SfmlAudio, FilesClaimingGigabytesAreRefused) {
                 for (int attempt = 0; attempt < 2; attempt++) {
                     refused += !sound->LoadFromFile("velk_claims_data.wav");
                     refused += !sound->LoadFromFile("velk_claims_more.wav");
+                    refused += !sound->LoadFromFile("velk_claims_behind.wav");
                     refused += !sound->LoadFromFile("velk_claims_samples.flac");
                     refused += !music->OpenFromFile("velk_claims_rate.wav");
                 }
             }
             scratch.Remove(); // this process's own folder: the fixture ran again here
-            fprintf(stderr, "%d of 8 refused\n", refused);
+            fprintf(stderr, "%d of 10 refused\n", refused);
             _exit(0);
         },
-        testing::ExitedWithCode(0), "8 of 8 refused");
+        testing::ExitedWithCode(0), "10 of 10 refused");
     GTEST_FLAG_SET(death_test_style, style);
 
     WriteFile("velk_music_top.wav", WavHeader(8, 768000, 16) + std::string(16, '\0'));

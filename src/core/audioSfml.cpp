@@ -4,6 +4,7 @@
 #include "errfilter.h"
 
 #include <SFML/Audio.hpp>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -26,7 +27,7 @@ bool MayDecode(const char* path) {
 
 // How many samples a byte of a sound file may believably carry. A WAV file carries at
 // most one (8-bit PCM). Vorbis and FLAC of ordinary sound carry some 1 to 60, quiet or
-// synthetic sound more, digital silence up to about 1,000. A header claiming no more than
+// synthetic sound more, digital silence some thousands. A header claiming no more than
 // this is trusted: the file goes to the library's own loader, which zero-fills a store of
 // the claimed size before it reads, so a forged header costs at most 2 bytes of store per
 // byte of a WAV file and 256 per byte of any other. A larger claim is read as delivered.
@@ -34,35 +35,40 @@ constexpr sf::Uint64 kPcmSamplesPerByte = 1;
 constexpr sf::Uint64 kPackedSamplesPerByte = 128;
 bool gTrustBelievableHeaders = true;
 
-// What a first look at a sound file tells: its size, and whether it starts as a WAV file,
-// with the bytes that hold its header.
+// What a first look at a sound file tells: its size, and whether it is a WAV file, with the
+// claim its header makes.
 struct FirstLook {
+    // The library tries its Vorbis reader before its WAV reader, and the Vorbis reader
+    // takes a file whose first 64 KiB or so hold a page, whatever comes before it. A file
+    // counts as a WAV file only when it starts as one and none of these bytes starts a page.
+    static constexpr std::size_t kLook = 128 << 10;
+    // A WAV file's claim stands in its header. Opening the whole file to read it would
+    // cost a second scan of every byte: the library's FLAC check searches the whole of a
+    // file that is no FLAC for a frame, so it is given only the first 4 KiB. A file whose
+    // header reaches past them has no claim here (0).
+    static constexpr std::size_t kHeader = 4 << 10;
+
     sf::Uint64 size = 0;
     bool wav = false;
-    char head[4096];
-    std::size_t headBytes = 0;
+    sf::Uint64 wavClaim = 0;
 
     explicit FirstLook(const char* path) {
         int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) return;
+        std::unique_ptr<char[]> head(new char[kLook]);
         struct stat st;
-        ssize_t n = fstat(fd, &st) == 0 && st.st_size > 0 ? read(fd, head, sizeof head) : -1;
+        ssize_t n = fstat(fd, &st) == 0 && st.st_size > 0 ? read(fd, head.get(), kLook) : -1;
         close(fd);
         if (n < 12) return;
         size = (sf::Uint64)st.st_size;
-        headBytes = (std::size_t)n;
-        wav = memcmp(head, "RIFF", 4) == 0 && memcmp(head + 8, "WAVE", 4) == 0;
-    }
-
-    // A WAV file's claim stands in its header. Opening the whole file to read it would
-    // cost a second scan of every byte: the library's FLAC check searches the whole of a
-    // file that is no FLAC for a frame. A file whose header reaches past these bytes has
-    // no claim here (0).
-    sf::Uint64 WavClaim() const {
-        if (!wav) return 0;
+        bool whole = (std::size_t)n == kLook || (sf::Uint64)n == size;
+        wav = whole && memcmp(head.get(), "RIFF", 4) == 0 && memcmp(head.get() + 8, "WAVE", 4) == 0 &&
+              !memmem(head.get(), (std::size_t)n, "OggS", 4);
+        if (!wav) return;
         QuietLibraryErrors quiet; // this look is not the library's open
         sf::InputSoundFile header;
-        return header.openFromMemory(head, headBytes) ? header.getSampleCount() : 0;
+        if (header.openFromMemory(head.get(), std::min((std::size_t)n, kHeader)))
+            wavClaim = header.getSampleCount();
     }
 
     bool Believable(sf::Uint64 claimed) const {
@@ -126,8 +132,7 @@ class SfmlBuffer : public AudioSampleBuffer {
     bool Decode(const char* path) {
         if (gTrustBelievableHeaders) {
             FirstLook look(path);
-            sf::Uint64 claimed = look.WavClaim();
-            if (claimed && look.Believable(claimed)) return buffer.loadFromFile(path);
+            if (look.wavClaim && look.Believable(look.wavClaim)) return buffer.loadFromFile(path);
             if (!look.wav) return OpenAndDecode(path, &look);
         }
         return OpenAndDecode(path, nullptr);
